@@ -1,1 +1,126 @@
 // SPDX-License-Identifier: MIT
+// Writing the model as a view parameter file.
+#include "viewpara/lmfile.h"
+
+#include "platform/savefile.h"
+
+#include <QString>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Text is gathered into one large buffer and handed to the save file in big
+// chunks, converted straight from the QStrings without a QByteArray per line.
+class ChunkWriter
+{
+public:
+    explicit ChunkWriter(krcommon::platform::RawSaveFile &file)
+        : m_file(file)
+    {
+        m_buffer.reserve(chunkSize + 4096);
+    }
+
+    void write(const char *text) { append(text, std::strlen(text)); }
+
+    // One byte per QChar, as Latin-1; what Latin-1 cannot hold becomes '?'.
+    void write(const QString &text)
+    {
+        const QChar *p = text.constData();
+        const std::size_t size = std::size_t(text.size());
+        const std::size_t start = m_buffer.size();
+        m_buffer.resize(start + size);
+        char *out = &m_buffer[start];
+        for (std::size_t i = 0; i < size; ++i) {
+            const ushort c = p[i].unicode();
+            out[i] = c <= 0xff ? char(c) : '?';
+        }
+        flushIfFull();
+    }
+
+    bool finish()
+    {
+        flush();
+        return m_ok;
+    }
+
+private:
+    static constexpr std::size_t chunkSize = std::size_t(1) << 20;
+
+    void append(const char *text, std::size_t size)
+    {
+        m_buffer.append(text, size);
+        flushIfFull();
+    }
+
+    void flushIfFull()
+    {
+        if (m_buffer.size() >= chunkSize)
+            flush();
+    }
+
+    void flush()
+    {
+        if (m_ok && !m_buffer.empty())
+            m_ok = m_file.write(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+    }
+
+    krcommon::platform::RawSaveFile &m_file;
+    std::string m_buffer;
+    bool m_ok = true;
+};
+
+void writeSection(ChunkWriter &out, const CLMFile::PathList &list)
+{
+    for (const QString &path : list.paths()) {
+        out.write(path);
+        out.write("\n");
+    }
+    // NOTE: every section ends with a blank line; readers rely on it as a separator.
+    out.write("\n");
+}
+
+} // namespace
+
+bool CLMFile::save2File(const char *path) const
+{
+    if (!path)
+        return false;
+    // The new content goes to a temporary file that replaces the target only
+    // when it is complete, so a failed save leaves the old file as it was.
+    krcommon::platform::RawSaveFile file;
+    if (!file.open(path))
+        return false;
+
+    ChunkWriter out(file);
+    if (!m_GeoSysGcd.isEmpty()) {
+        out.write("GeoSysGcd\n");
+        out.write(m_GeoSysGcd);
+        out.write("\n\n");
+    }
+    for (const TypeSection &section : typeSections) {
+        const PathList &list = this->*section.list;
+        if (list.isEmpty())
+            continue;
+        out.write(section.keyword);
+        out.write("\n");
+        writeSection(out, list);
+    }
+    for (int i = 0; i < m_SensorTypeList.size(); ++i) {
+        const PathList &group = *m_SatPhotoLists[std::size_t(i)];
+        if (group.isEmpty())
+            continue; // an empty group leaves no trace in the file
+        out.write("SatPhoto [SensorType = ");
+        out.write(m_SensorTypeList.at(i));
+        out.write("]\n");
+        writeSection(out, group);
+    }
+
+    if (!out.finish()) {
+        file.cancel();
+        return false;
+    }
+    return file.commit();
+}

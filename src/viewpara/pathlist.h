@@ -14,7 +14,9 @@ namespace krcommon::viewpara {
  * A path matches an entry equal to it when ASCII letter case is ignored.
  * Beside the list an index counts the entries per ASCII-folded key, so adding
  * n distinct paths costs linear time instead of a scan per add. Every
- * operation that changes the list keeps the index true.
+ * operation that changes the list keeps the index true; append() only marks
+ * it stale, so reading a large file does not pay for an index nobody asks
+ * for, and the next lookup rebuilds it in one pass.
  */
 class PathList
 {
@@ -52,8 +54,12 @@ public:
     friend bool operator!=(const PathList &a, const PathList &b) { return !(a == b); }
 
 private:
+    /** The index, rebuilt first when append() has left it stale. */
+    const QHash<QString, int> &keyCounts() const;
+
     QStringList m_paths;
-    QHash<QString, int> m_keyCounts; // ASCII-folded key -> entries with that key
+    mutable QHash<QString, int> m_keyCounts; // ASCII-folded key -> entries with that key
+    mutable bool m_indexStale = false;
 };
 
 } // namespace krcommon::viewpara

@@ -1,1 +1,84 @@
 // SPDX-License-Identifier: MIT
+#include "viewpara/pathtext.h"
+
+namespace krcommon::viewpara {
+
+namespace {
+
+inline bool isAsciiUpper(ushort c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+
+inline ushort foldAscii(ushort c)
+{
+    return isAsciiUpper(c) ? ushort(c + ('a' - 'A')) : c;
+}
+
+} // namespace
+
+QString fromBytes(const char *text)
+{
+    return text ? QString::fromLatin1(text) : QString();
+}
+
+QString asciiLower(const QString &text)
+{
+    const QChar *begin = text.constData();
+    const QChar *end = begin + text.size();
+    const QChar *p = begin;
+    while (p != end && !isAsciiUpper(p->unicode()))
+        ++p;
+    // Most paths are lowercase already: share the text instead of copying it.
+    if (p == end)
+        return text;
+
+    QString lower = text;
+    QChar *out = lower.data();
+    for (int i = int(p - begin); i < lower.size(); ++i)
+        out[i] = QChar(foldAscii(out[i].unicode()));
+    return lower;
+}
+
+bool asciiEqualsIgnoreCase(const QString &a, const QString &b)
+{
+    if (a.size() != b.size())
+        return false;
+    const QChar *pa = a.constData();
+    const QChar *pb = b.constData();
+    for (int i = 0; i < a.size(); ++i) {
+        if (foldAscii(pa[i].unicode()) != foldAscii(pb[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+QString fileSuffix(const QString &path)
+{
+    // NOTE: the suite writes Windows paths, so "\" separates as well as "/";
+    // a "." in a directory name is not a suffix (d:\data.old\readme).
+    const int nameStart =
+        qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < nameStart)
+        return QString();
+    return path.mid(dot + 1);
+}
+
+bool filterAccepts(const QStringList &filter, const QString &suffix)
+{
+    if (suffix.isEmpty())
+        return false;
+    for (const QString &entry : filter) {
+        // "*.tif" and ".tif" both name the suffix after the last ".".
+        const int dot = entry.lastIndexOf(QLatin1Char('.'));
+        const int start = dot + 1;
+        if (entry.size() - start != suffix.size())
+            continue;
+        if (asciiEqualsIgnoreCase(entry.mid(start), suffix))
+            return true;
+    }
+    return false;
+}
+
+} // namespace krcommon::viewpara
