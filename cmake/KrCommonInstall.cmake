@@ -36,6 +36,9 @@ export(EXPORT KrCommonTargets
   NAMESPACE KrCommon::
   FILE ${PROJECT_BINARY_DIR}/KrCommonTargets.cmake)
 
+# Relocatable: the prefix is found from where the .pc file lies.
+file(RELATIVE_PATH KRCOMMON_PC_TO_PREFIX
+  "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/krcommon.pc.in
   ${PROJECT_BINARY_DIR}/krcommon.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/krcommon.pc

@@ -1,1 +1,52 @@
 # SPDX-License-Identifier: MIT
+# The installed package as hosts use it: install into the build tree, then
+# build and run the example host against it with find_package() and with
+# pkg-config, and check what the shared library exports.
+
+set(KRCOMMON_TEST_PREFIX ${CMAKE_CURRENT_BINARY_DIR}/package-prefix)
+
+add_test(NAME package_install
+  COMMAND ${CMAKE_COMMAND} --install ${PROJECT_BINARY_DIR} --prefix ${KRCOMMON_TEST_PREFIX})
+set_tests_properties(package_install PROPERTIES FIXTURES_SETUP krcommon_package)
+
+add_test(NAME package_find_package
+  COMMAND ${CMAKE_CTEST_COMMAND}
+    --build-and-test ${PROJECT_SOURCE_DIR}/examples/viewer-prep
+                     ${CMAKE_CURRENT_BINARY_DIR}/package-consumer
+    --build-generator ${CMAKE_GENERATOR}
+    --build-options
+      -DCMAKE_PREFIX_PATH=${KRCOMMON_TEST_PREFIX}
+      -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
+      "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
+      -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+    --test-command ${CMAKE_CTEST_COMMAND} --output-on-failure)
+set_tests_properties(package_find_package PROPERTIES FIXTURES_REQUIRED krcommon_package)
+
+add_test(NAME package_pkgconfig
+  COMMAND ${CMAKE_COMMAND}
+    -DPREFIX=${KRCOMMON_TEST_PREFIX}
+    -DLIBDIR=${CMAKE_INSTALL_LIBDIR}
+    -DSOURCE=${PROJECT_SOURCE_DIR}/examples/viewer-prep/main.cpp
+    -DWORKDIR=${CMAKE_CURRENT_BINARY_DIR}/pkgconfig-consumer
+    -DCXX=${CMAKE_CXX_COMPILER}
+    "-DCXXFLAGS=${CMAKE_CXX_FLAGS}"
+    -P ${CMAKE_CURRENT_SOURCE_DIR}/pkgconfig_consumer.cmake)
+set_tests_properties(package_pkgconfig PROPERTIES FIXTURES_REQUIRED krcommon_package)
+
+add_test(NAME exported_symbols
+  COMMAND ${CMAKE_COMMAND}
+    -DLIBRARY=$<TARGET_FILE:KrCommon>
+    -P ${CMAKE_CURRENT_SOURCE_DIR}/exported_symbols.cmake)
+
+add_test(NAME package_public_api
+  COMMAND ${CMAKE_CTEST_COMMAND}
+    --build-and-test ${CMAKE_CURRENT_SOURCE_DIR}/installed
+                     ${CMAKE_CURRENT_BINARY_DIR}/package-public-api
+    --build-generator ${CMAKE_GENERATOR}
+    --build-options
+      -DCMAKE_PREFIX_PATH=${KRCOMMON_TEST_PREFIX}
+      -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
+      "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
+      -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+    --test-command ${CMAKE_CTEST_COMMAND} --output-on-failure)
+set_tests_properties(package_public_api PROPERTIES FIXTURES_REQUIRED krcommon_package)
