@@ -84,8 +84,8 @@ private:
         m_fileName = filePath("sample.vpf");
         m_nativeName = QFile::encodeName(m_fileName);
         QFile file(m_fileName);
-        m_valid = m_dir.isValid() && file.open(QIODevice::WriteOnly) &&
-                  file.write(m_content) == m_content.size() && file.flush();
+        m_valid = m_dir.isValid() && file.open(QIODevice::WriteOnly) && file.write(m_content) == m_content.size() &&
+                  file.flush();
     }
 
     QTemporaryDir m_dir;

@@ -23,9 +23,8 @@ std::vector<std::string> aerialPaths(int count)
     std::vector<std::string> paths;
     paths.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        const QString path =
-            QString::asprintf("D:\\Survey2019\\Block%02d\\Strip%03d\\%sIMG_%07d.JPG", i % 23,
-                              i % 197, (i % 3 == 0) ? "Raw\\" : "", i);
+        const QString path = QString::asprintf("D:\\Survey2019\\Block%02d\\Strip%03d\\%sIMG_%07d.JPG", i % 23, i % 197,
+                                               (i % 3 == 0) ? "Raw\\" : "", i);
         paths.push_back(path.toLatin1().toStdString());
     }
     return paths;
@@ -65,10 +64,6 @@ void BM_AddViewFile(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * count);
     state.SetComplexityN(count);
 }
-BENCHMARK(BM_AddViewFile)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
+BENCHMARK(BM_AddViewFile)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 } // namespace

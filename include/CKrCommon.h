@@ -92,8 +92,8 @@ public:
      *        count beyond 32 bits); nothing is appended then
      * @throw std::bad_alloc when memory runs out; rows appended before stay
      */
-    void calBlock(std::vector<std::vector<float>> &rows, float startX, float startY, float width,
-                  float height, float blockWidth, float blockHeight);
+    void calBlock(std::vector<std::vector<float>> &rows, float startX, float startY, float width, float height,
+                  float blockWidth, float blockHeight);
 
 protected:
     /** Constructs the QObject base with no parent. Only the accessors create instances. */

@@ -68,10 +68,7 @@ private Q_SLOTS:
         QCOMPARE(instance->qt_metacast(name.constData()), expected);
     }
 
-    void metaCastOfNullNameIsNull()
-    {
-        QVERIFY(CKrCommon::GetSinglePton()->qt_metacast(nullptr) == nullptr);
-    }
+    void metaCastOfNullNameIsNull() { QVERIFY(CKrCommon::GetSinglePton()->qt_metacast(nullptr) == nullptr); }
 
     void metaObjectDescribesPlainQObjectSubclass()
     {

@@ -26,9 +26,8 @@ void printBlockGrid()
     std::vector<std::vector<float>> rows;
     CKrCommon::GetSingleTon().calBlock(rows, startX, startY, width, height, blockSize, blockSize);
 
-    std::printf("Block grid of the area (%g, %g) + %g x %g in %g m blocks: %zu rows\n",
-                double(startX), double(startY), double(width), double(height), double(blockSize),
-                rows.size());
+    std::printf("Block grid of the area (%g, %g) + %g x %g in %g m blocks: %zu rows\n", double(startX), double(startY),
+                double(width), double(height), double(blockSize), rows.size());
     for (const std::vector<float> &row : rows) {
         std::printf("  y %7g:", double(row.empty() ? 0.0f : row[1]));
         for (std::size_t i = 0; i < row.size(); i += 2)
@@ -75,8 +74,7 @@ bool buildViewFile(const QString &workDir)
     for (const QString &name : names) {
         const QByteArray path = folder + '/' + QFile::encodeName(name);
         const int typeCode = viewFile.isCanShow(path.constData());
-        std::printf("  %-16s %s\n", QFile::encodeName(name).constData(),
-                    typeCode > 0 ? "shown" : "not shown");
+        std::printf("  %-16s %s\n", QFile::encodeName(name).constData(), typeCode > 0 ? "shown" : "not shown");
         if (typeCode > 0)
             viewFile.addViewFile(path.constData(), false);
     }

@@ -45,8 +45,8 @@ AxisGrid axisGrid(float start, float extent, float blockSize)
 
 } // namespace
 
-void CKrCommon::calBlock(std::vector<std::vector<float>> &rows, float startX, float startY,
-                         float width, float height, float blockWidth, float blockHeight)
+void CKrCommon::calBlock(std::vector<std::vector<float>> &rows, float startX, float startY, float width, float height,
+                         float blockWidth, float blockHeight)
 {
     const AxisGrid xAxis = axisGrid(startX, width, blockWidth);
     const AxisGrid yAxis = axisGrid(startY, height, blockHeight);

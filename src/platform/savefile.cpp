@@ -242,8 +242,7 @@ bool RawSaveFile::commit()
     // Makes the rename itself durable. Best effort: some file systems refuse
     // to sync a directory, and the content is already on disk.
     const std::string directory = directoryPrefix(m_targetPath);
-    const int dirFd =
-        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);

@@ -6,9 +6,8 @@
 // The type lists in the order their sections are written and with the
 // keywords that open them.
 const CLMFile::TypeSection CLMFile::typeSections[7] = {
-    {"IMG", &CLMFile::m_ImgList},           {"DEM", &CLMFile::m_DemList},
-    {"DLG", &CLMFile::m_DlgList},           {"PtCloud", &CLMFile::m_PtCloudList},
-    {"GCP", &CLMFile::m_GcpList},           {"AeroPhoto", &CLMFile::m_AeroPhotoList},
+    {"IMG", &CLMFile::m_ImgList},           {"DEM", &CLMFile::m_DemList}, {"DLG", &CLMFile::m_DlgList},
+    {"PtCloud", &CLMFile::m_PtCloudList},   {"GCP", &CLMFile::m_GcpList}, {"AeroPhoto", &CLMFile::m_AeroPhotoList},
     {"AdsPhoto", &CLMFile::m_AdsPhotoList},
 };
 

@@ -57,8 +57,7 @@ QString fileSuffix(const QString &path)
 {
     // NOTE: the suite writes Windows paths, so "\" separates as well as "/";
     // a "." in a directory name is not a suffix (d:\data.old\readme).
-    const int nameStart =
-        qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
+    const int nameStart = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
     const int dot = path.lastIndexOf(QLatin1Char('.'));
     if (dot < nameStart)
         return QString();

@@ -79,9 +79,8 @@ void CKrViewParaFileImp::translateSensorType(IMAGE_TYPE_INFO *info) const
 
 void CKrViewParaFileImp::clearFilters()
 {
-    for (QStringList *filter :
-         {&m_GeoSysGcdFilter, &m_ImgFilter, &m_DemFilter, &m_DlgFilter, &m_PtCloudFilter,
-          &m_AeroPhotoFilter, &m_AdsPhotoFilter, &m_SatPhotoFilter})
+    for (QStringList *filter : {&m_GeoSysGcdFilter, &m_ImgFilter, &m_DemFilter, &m_DlgFilter, &m_PtCloudFilter,
+                                &m_AeroPhotoFilter, &m_AdsPhotoFilter, &m_SatPhotoFilter})
         filter->clear();
 }
 
@@ -102,8 +101,7 @@ CLMFile::PathList *CKrViewParaFileImp::listFor(int code)
     case SatPhotoCode: {
         // The group is named by the translated sensor code, byte for byte.
         const std::string &sensor = m_TypeInfo.sensorType;
-        return file.getSatPhotoList(
-            QString::fromLatin1(sensor.data(), static_cast<int>(sensor.size())));
+        return file.getSatPhotoList(QString::fromLatin1(sensor.data(), static_cast<int>(sensor.size())));
     }
     case AdsPhotoCode:
         return &file.m_AdsPhotoList;
