@@ -54,9 +54,7 @@ private Q_SLOTS:
         QTest::newRow("own_class") << QByteArray("CKrCommon") << true;
         QTest::newRow("base_class") << QByteArray("QObject") << true;
         QTest::newRow("own_class_other_case") << QByteArray("ckrcommon") << false;
-        QTest::newRow("own_class_upper_case") << QByteArray("CKRCOMMON") << false;
         QTest::newRow("unrelated_class") << QByteArray("QThread") << false;
-        QTest::newRow("empty") << QByteArray("") << false;
     }
 
     void metaCast()
@@ -79,12 +77,6 @@ private Q_SLOTS:
         QCOMPARE(meta->methodCount(), QObject::staticMetaObject.methodCount());
         QCOMPARE(meta->propertyCount(), QObject::staticMetaObject.propertyCount());
         QCOMPARE(meta->enumeratorCount(), QObject::staticMetaObject.enumeratorCount());
-        QCOMPARE(meta->constructorCount(), 0);
-        QCOMPARE(meta->classInfoCount(), 0);
-
-        QObject *asObject = CKrCommon::GetSinglePton();
-        QCOMPARE(qobject_cast<CKrCommon *>(asObject), CKrCommon::GetSinglePton());
-        QVERIFY(asObject->inherits("CKrCommon"));
     }
 
     void teardownDestroysInstanceOnceAtExit()
