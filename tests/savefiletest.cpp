@@ -25,17 +25,25 @@ namespace {
 const QByteArray oldData(1000, 'o');
 // GBK text that is not valid UTF-8: must reach the file system byte for byte.
 const QByteArray gbkName("\xD7\xCA\xD4\xB4\xC8\xFD\xBA\xC5.lmp");
+constexpr rlim_t fileSizeLimit = 5 << 19; // 2.5 MiB
 
-// created: the name the save adds to the directory; after: what RawFileReader
-// then reads at path; failsAt: the call that fails, 3 none; error -1: any.
+enum class Finish { Commit, CommitOverNewDirectory, Cancel, Destroy };
+enum Stage { Saved, OpenFailed, WriteFailed, CommitFailed, WrongError };
+
 struct Save {
-    QByteArray path, content, created, after;
-    int piece, failsAt, error;
+    QByteArray path;    // in the fixture directory; null for a null path
+    QByteArray content; // written in pieces of `piece` bytes
+    int piece;
+    Finish finish;
+    Stage stage;        // where the save stops
+    int error;          // error() afterwards; -1 for any
+    QByteArray created; // the name the save adds to the directory
+    QByteArray after;   // what is read back at the path
 };
 
-// Names in @p dir and in its sub/ as the file system spells them (raw
-// readdir), sorted, links marked "->", @p except left out: a left-over
-// temporary file or a link replaced by a file shows here.
+// Names in @p dir and its sub/ as the file system spells them, links marked
+// "->", @p except left out: a left-over temporary file, or a link replaced by
+// a file, shows here.
 QByteArrayList tree(const QByteArray &dir, const QByteArray &except = QByteArray())
 {
     QByteArrayList names;
@@ -53,6 +61,49 @@ QByteArrayList tree(const QByteArray &dir, const QByteArray &except = QByteArray
     return names;
 }
 
+// Runs the save in a forked child, where the umask, the file size limit and
+// the ignored SIGXFSZ stay, and returns the stage it stopped at.
+int saveInChild(const Save &s, const char *target, const QByteArray &path)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0) {
+        int status = -1;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    const rlimit limit{fileSizeLimit, fileSizeLimit};
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::umask(002);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+
+    auto file = std::make_unique<RawSaveFile>();
+    Stage stage = file->open(target) ? Saved : OpenFailed;
+    for (int i = 0; stage == Saved && i < s.content.size(); i += s.piece) {
+        if (!file->write(s.content.constData() + i, std::size_t(std::min(s.piece, s.content.size() - i))))
+            stage = WriteFailed;
+    }
+    const int error = file->error();
+    switch (s.finish) {
+    case Finish::Cancel:
+        file->cancel();
+        break;
+    case Finish::Destroy:
+        file.reset();
+        break;
+    case Finish::CommitOverNewDirectory:
+        ::mkdir(path.constData(), 0755); // the rename must now fail
+        [[fallthrough]];
+    case Finish::Commit:
+        // Also after a failed open or write: commit() must then fail and clean up.
+        if (const bool committed = file->commit(); stage == Saved && !committed)
+            stage = CommitFailed;
+        else if (stage != Saved && committed)
+            stage = WrongError;
+        break;
+    }
+    const int finalError = file ? file->error() : error;
+    ::_exit(s.error >= 0 && finalError != s.error ? WrongError : stage);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Save)
@@ -68,57 +119,50 @@ private Q_SLOTS:
         QByteArray big; // 2 MiB, every piece distinct
         for (int i = 0; big.size() < 2 << 20; ++i)
             big += QByteArray::number(i) + ' ';
-        QTest::newRow("new_file") << Save{"new.lmp", "IMG\r\na\n", "new.lmp", "IMG\r\na\n", 1, 3, 0};
-        QTest::newRow("replace_shorter") << Save{"old.lmp", "x", "", "x", 100, 3, 0};
-        QTest::newRow("big_small_pieces") << Save{"old.lmp", big, "", big, 7919, 3, 0};
-        QTest::newRow("big_one_piece") << Save{"new.lmp", big, "new.lmp", big, 1 << 30, 3, 0};
-        QTest::newRow("gbk_name") << Save{gbkName, "IMG\n", gbkName, "IMG\n", 2, 3, 0};
-        QTest::newRow("link_chain_kept") << Save{"view.lmp", "new", "sub/real.lmp", "new", 1, 3, 0};
-        QTest::newRow("null_path") << Save{QByteArray(), "x", "", "(open fails)", 1, 0, EINVAL};
-        QTest::newRow("missing_directory") << Save{"missing/new.lmp", "x", "", "(open fails)", 1, 0, ENOENT};
-        QTest::newRow("target_is_directory") << Save{"sub", "x", "", "(read error)", 1, 0, EISDIR};
-        QTest::newRow("link_loop") << Save{"loop", "x", "", "(open fails)", 1, 0, ELOOP};
-        // The file size limit of 2.5 MiB makes the kernel refuse the bytes.
-        QTest::newRow("size_limit_in_write") << Save{"old.lmp", big + big, "", oldData, 1 << 30, 1, EFBIG};
-        QTest::newRow("size_limit_in_commit") << Save{"old.lmp", big + big.left(3 << 18), "", oldData, 7919, 2, EFBIG};
-        QTest::newRow("target_became_directory") << Save{"dir.lmp", "x", "dir.lmp", "(read error)", 1, 2, EISDIR};
-        QTest::newRow("cancel") << Save{"old.lmp", "x", "", oldData, 1, 2, -1};
-        QTest::newRow("destructor") << Save{"old.lmp", "x", "", oldData, 1, 2, -1};
+        const Finish commit = Finish::Commit;
+        QTest::newRow("new_file") << Save{"new.lmp", "IMG\r\na\n", 1, commit, Saved, 0, "new.lmp", "IMG\r\na\n"};
+        QTest::newRow("replace_shorter") << Save{"old.lmp", "x", 100, commit, Saved, 0, "", "x"};
+        QTest::newRow("big_small_pieces") << Save{"old.lmp", big, 7919, commit, Saved, 0, "", big};
+        QTest::newRow("big_one_piece") << Save{"new.lmp", big, 1 << 30, commit, Saved, 0, "new.lmp", big};
+        QTest::newRow("gbk_name") << Save{gbkName, "IMG\n", 2, commit, Saved, 0, gbkName, "IMG\n"};
+        QTest::newRow("link_chain_kept") << Save{"view.lmp", "new", 1, commit, Saved, 0, "sub/real.lmp", "new"};
+        QTest::newRow("null_path") << Save{{}, "x", 1, commit, OpenFailed, EINVAL, "", "(open fails)"};
+        QTest::newRow("missing_directory") << Save{"no/a.lmp", "x", 1, commit, OpenFailed, ENOENT, "", "(open fails)"};
+        QTest::newRow("target_is_directory") << Save{"sub", "x", 1, commit, OpenFailed, EISDIR, "", "(read error)"};
+        QTest::newRow("link_loop") << Save{"loop", "x", 1, commit, OpenFailed, ELOOP, "", "(open fails)"};
+        // Past the file size limit the kernel refuses the bytes: in a write,
+        // or only when commit() flushes what is still buffered.
+        QTest::newRow("size_limit_in_write")
+            << Save{"old.lmp", big + big, 1 << 30, commit, WriteFailed, EFBIG, "", oldData};
+        QTest::newRow("size_limit_in_commit")
+            << Save{"old.lmp", big + big.left(3 << 18), 7919, commit, CommitFailed, EFBIG, "", oldData};
+        QTest::newRow("rename_fails") << Save{"dir.lmp",    "x",    1,         Finish::CommitOverNewDirectory,
+                                              CommitFailed, EISDIR, "dir.lmp", "(read error)"};
+        QTest::newRow("cancel") << Save{"old.lmp", "x", 1, Finish::Cancel, Saved, 0, "", oldData};
+        QTest::newRow("destructor") << Save{"old.lmp", "x", 1, Finish::Destroy, Saved, 0, "", oldData};
     }
+
     // In a fresh directory: old.lmp (mode 0646), sub/, a link chain
     // view.lmp -> <dir>/sub/link -> real.lmp (dangling) and a link loop.
     void save()
     {
         QFETCH(Save, s);
         QTemporaryDir tmp;
-        const QByteArray dir = tmp.path().toLatin1(), path = dir + '/' + s.path, row = QTest::currentDataTag();
+        const QByteArray dir = tmp.path().toLatin1(), path = dir + '/' + s.path;
         const char *target = s.path.isNull() ? nullptr : path.constData();
-        // QTemporaryDir decodes names through the locale and cannot remove this one.
+        // QTemporaryDir decodes names through the locale and cannot remove this
+        // one.
         const auto removeGbk = qScopeGuard([&] { ::unlink((dir + '/' + gbkName).constData()); });
         const int fd = ::open((dir + "/old.lmp").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        QVERIFY(fd >= 0 && ::write(fd, oldData.constData(), size_t(oldData.size())) == 1000 && ::fchmod(fd, 0646) == 0);
-        QVERIFY(::close(fd) == 0 && ::mkdir((dir + "/sub").constData(), 0755) == 0);
+        QVERIFY(fd >= 0 && ::write(fd, oldData.constData(), size_t(oldData.size())) == oldData.size());
+        QVERIFY(::fchmod(fd, 0646) == 0 && ::close(fd) == 0 && ::mkdir((dir + "/sub").constData(), 0755) == 0);
         QVERIFY(::symlink((dir + "/sub/link").constData(), (dir + "/view.lmp").constData()) == 0);
         QVERIFY(::symlink("real.lmp", (dir + "/sub/link").constData()) == 0);
         QVERIFY(::symlink("loop", (dir + "/loop").constData()) == 0);
         const QByteArrayList before = tree(dir);
-        const pid_t pid = ::fork();
-        if (pid == 0) { // the umask and the file size limit stay in this child
-            const rlimit limit{5 << 19, 5 << 19};
-            ::signal(SIGXFSZ, SIG_IGN);
-            ::umask(002);
-            auto file = std::make_unique<RawSaveFile>();
-            const bool opened = ::setrlimit(RLIMIT_FSIZE, &limit) == 0 && file->open(target);
-            bool ok = opened;
-            for (int i = 0; ok && i < s.content.size(); i += s.piece)
-                ok = file->write(s.content.constData() + i, std::size_t(std::min(s.piece, s.content.size() - i)));
-            ::mkdir(row == "target_became_directory" ? path.constData() : "", 0755); // where the rename would go
-            row == "cancel" ? file->cancel() : row == "destructor" ? file.reset() : void();
-            // Calls that succeed in a row: 0 open fails, 1 a write fails, 2 commit fails.
-            ::_exit(opened + ok + (file && file->commit()) != s.failsAt || (s.error >= 0 && file->error() != s.error));
-        }
-        int status = -1;
-        QVERIFY(::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+        QCOMPARE(saveInChild(s, target, path), int(s.stage));
+
         RawFileReader reader;
         QByteArray all(4 << 20, '\0');
         const std::ptrdiff_t n = reader.open(target) ? reader.read(all.data(), std::size_t(all.size())) : -2;
