@@ -9,18 +9,27 @@ add_test(NAME package_install
   COMMAND ${CMAKE_COMMAND} --install ${PROJECT_BINARY_DIR} --prefix ${KRCOMMON_TEST_PREFIX})
 set_tests_properties(package_install PROPERTIES FIXTURES_SETUP krcommon_package)
 
-add_test(NAME package_find_package
-  COMMAND ${CMAKE_CTEST_COMMAND}
-    --build-and-test ${PROJECT_SOURCE_DIR}/examples/viewer-prep
-                     ${CMAKE_CURRENT_BINARY_DIR}/package-consumer
-    --build-generator ${CMAKE_GENERATOR}
-    --build-options
-      -DCMAKE_PREFIX_PATH=${KRCOMMON_TEST_PREFIX}
-      -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
-      "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
-      -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
-    --test-command ${CMAKE_CTEST_COMMAND} --output-on-failure)
-set_tests_properties(package_find_package PROPERTIES FIXTURES_REQUIRED krcommon_package)
+# krcommon_add_host_test(<name> <project dir>): configures, builds and tests a
+# host project against the installed package, with this build's compiler and
+# flags (so sanitizer builds stay consistent).
+function(krcommon_add_host_test name project_dir)
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_CTEST_COMMAND}
+      --build-and-test ${project_dir} ${CMAKE_CURRENT_BINARY_DIR}/${name}
+      --build-generator ${CMAKE_GENERATOR}
+      --build-options
+        -DCMAKE_PREFIX_PATH=${KRCOMMON_TEST_PREFIX}
+        -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
+        "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
+        -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+      --test-command ${CMAKE_CTEST_COMMAND} --output-on-failure)
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED krcommon_package)
+endfunction()
+
+# The example host, found through find_package().
+krcommon_add_host_test(package_find_package ${PROJECT_SOURCE_DIR}/examples/viewer-prep)
+# The public-API suites, built as a host would build them.
+krcommon_add_host_test(package_public_api ${CMAKE_CURRENT_SOURCE_DIR}/installed)
 
 add_test(NAME package_pkgconfig
   COMMAND ${CMAKE_COMMAND}
@@ -37,16 +46,3 @@ add_test(NAME exported_symbols
   COMMAND ${CMAKE_COMMAND}
     -DLIBRARY=$<TARGET_FILE:KrCommon>
     -P ${CMAKE_CURRENT_SOURCE_DIR}/exported_symbols.cmake)
-
-add_test(NAME package_public_api
-  COMMAND ${CMAKE_CTEST_COMMAND}
-    --build-and-test ${CMAKE_CURRENT_SOURCE_DIR}/installed
-                     ${CMAKE_CURRENT_BINARY_DIR}/package-public-api
-    --build-generator ${CMAKE_GENERATOR}
-    --build-options
-      -DCMAKE_PREFIX_PATH=${KRCOMMON_TEST_PREFIX}
-      -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
-      "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
-      -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
-    --test-command ${CMAKE_CTEST_COMMAND} --output-on-failure)
-set_tests_properties(package_public_api PROPERTIES FIXTURES_REQUIRED krcommon_package)
