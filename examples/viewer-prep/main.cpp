@@ -95,7 +95,9 @@ bool buildViewFile(const QString &workDir)
         std::fprintf(stderr, "cannot reload %s\n", saved.constData());
         return false;
     }
-    std::printf("\nView parameter file %s, loaded back:\n", saved.constData());
+    std::printf("\nView parameter file %s, loaded back\n"
+                "(added paths are stored with their ASCII letters lowercased):\n",
+                saved.constData());
     return printFile(copy);
 }
 
