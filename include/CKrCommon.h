@@ -4,10 +4,14 @@
 
 #include "krcommon_export.h"
 
+#include <QList>
 #include <QObject>
+#include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <set>
+#include <string>
 #include <vector>
 
 /**
@@ -15,25 +19,31 @@
  *
  * x bounds come first (smaller, larger), then y bounds with the larger first.
  */
-struct SheetScope {
+struct KRCOMMON_EXPORT SheetScope {
     float left = 0.0f;   ///< smaller x bound
     float right = 0.0f;  ///< larger x bound
     float top = 0.0f;    ///< larger y bound
     float bottom = 0.0f; ///< smaller y bound
     int id = 0;          ///< the sheet's identifier
+
+    /** True when (@p x, @p y) lies strictly inside the sheet. */
+    bool contains(float x, float y) const;
 };
 
 /**
  * One block of a survey partition, given by two opposite corners, with the
  * identifiers of the map sheets related to it.
  */
-struct Block {
+struct KRCOMMON_EXPORT Block {
     int tag = 0;            ///< belongs to the caller; the library never touches it
     float x1 = 0.0f;        ///< x of one corner
     float y1 = 0.0f;        ///< y of that corner
     float x2 = 0.0f;        ///< x of the opposite corner
     float y2 = 0.0f;        ///< y of the opposite corner
     std::set<int> sheetIds; ///< identifiers of the related sheets, ascending
+
+    /** Adds @p sheet's id to sheetIds when the sheet is related to this block. */
+    void relateSheet(const SheetScope &sheet);
 };
 
 /**
@@ -94,6 +104,80 @@ public:
      */
     void calBlock(std::vector<std::vector<float>> &rows, float startX, float startY, float width, float height,
                   float blockWidth, float blockHeight);
+
+    // ---- Geometry: sheets and blocks, coordinate lists -------------------
+
+    /** Relates every sheet to the blocks it reaches into; only adds ids. */
+    void blockUserRelation(const std::vector<SheetScope> &sheets, std::vector<Block> &blocks);
+
+    /** Appends the numbers of "x1;x2;...|y1;y2;..." to @p xList and @p yList. */
+    void ptTransfer(QList<double> &xList, QList<double> &yList, QString text);
+
+    // ---- Text encodings --------------------------------------------------
+
+    /** Converts local code page text to UTF-8 into @p out. */
+    bool MBToUTF8(std::vector<char> &out, const char *text, int length);
+
+    /** Converts UTF-8 text to the local code page into @p out. */
+    bool UTF8ToMB(std::vector<char> &out, const char *text, int length);
+
+    /** UTF-8 to the local code page, at most 511 bytes. */
+    std::string fromUtf8(std::string text);
+
+    /** Local code page to UTF-8, any length. */
+    std::string convertToU8(std::string text);
+
+    /** UTF-8 to the local code page, any length. */
+    std::string convertToMB(std::string text);
+
+    /** UTF-8 to the local code page in place, at most 511 bytes. */
+    char *convertToMB(char *text);
+
+    /** Copies @p src and a terminator into @p dst of @p dstSize bytes. */
+    bool vtrcToChar(char *dst, std::vector<char> &src, int dstSize);
+
+    // ---- String helpers --------------------------------------------------
+
+    /** Turns every "/" into "\\". */
+    void serialStr(std::string &path);
+
+    /** Inserts line breaks; the break count is fixed from the length before. */
+    void insertLineBreak(std::string &text, unsigned int lineWidth);
+
+    /** Inserts line breaks; the break count follows the growing length. */
+    void insertLineBreak(QString &text, int lineWidth);
+
+    // ---- Paths, directories, files and processes -------------------------
+
+    /** Index of the first or last byte equal to @p ch, or -1. */
+    int findIndex(std::string text, char ch, bool forward);
+
+    /** The part of @p path before its first separator. */
+    std::string getRootPath(std::string path);
+
+    /** The part of @p path before its last separator. */
+    std::string getParentPath(std::string path);
+
+    /** @p path without its suffix. */
+    std::string getFileNameWithOutSuffix(std::string path);
+
+    /** The suffix of @p path, the dot included. */
+    std::string getSuffixByFileName(std::string path);
+
+    /** The last component of @p path. */
+    std::string getFileNameFormPath(const char *path);
+
+    /** Creates the missing directories above the last component of @p path. */
+    void createDir(const QString &path);
+
+    /** The full paths of all files below the directory @p path. */
+    QStringList RecureDir(const QString &path);
+
+    /** True when both files have the same size and content. */
+    bool compareFile(const char *path1, const char *path2);
+
+    /** Ends the first running process whose executable file name is @p name. */
+    bool killProcessFromName(const char *name);
 
 protected:
     /** Constructs the QObject base with no parent. Only the accessors create instances. */
