@@ -1,45 +1,47 @@
 # SPDX-License-Identifier: MIT
-# Install rules: library, public headers under include/KrCommon/, the CMake
-# package KrCommon (target KrCommon::KrCommon) and the pkg-config file krcommon.pc.
+# Install rules: the library, the public headers under <root>/KrCommon/, the
+# CMake package (KrCommon, or KrCommonQt6 for the Qt 6 build) with the target
+# <package>::KrCommon, and the pkg-config module (krcommon, or krcommon-qt6).
+# The two Qt builds share no installed file, so both fit into one prefix.
 include(CMakePackageConfigHelpers)
 
-set(KRCOMMON_CMAKECONFIG_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/KrCommon")
+set(KRCOMMON_CMAKECONFIG_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/${KRCOMMON_NAME}")
 
 install(TARGETS KrCommon
   EXPORT KrCommonTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KrCommon)
+  PUBLIC_HEADER DESTINATION ${KRCOMMON_INCLUDE_ROOT}/KrCommon)
 
 install(EXPORT KrCommonTargets
-  NAMESPACE KrCommon::
-  FILE KrCommonTargets.cmake
+  NAMESPACE ${KRCOMMON_NAME}::
+  FILE ${KRCOMMON_NAME}Targets.cmake
   DESTINATION ${KRCOMMON_CMAKECONFIG_DIR})
 
 configure_package_config_file(
   ${PROJECT_SOURCE_DIR}/cmake/KrCommonConfig.cmake.in
-  ${PROJECT_BINARY_DIR}/KrCommonConfig.cmake
+  ${PROJECT_BINARY_DIR}/${KRCOMMON_NAME}Config.cmake
   INSTALL_DESTINATION ${KRCOMMON_CMAKECONFIG_DIR})
 
 # A 2.x must not satisfy find_package(KrCommon 1): the major version is the SOVERSION.
 write_basic_package_version_file(
-  ${PROJECT_BINARY_DIR}/KrCommonConfigVersion.cmake
+  ${PROJECT_BINARY_DIR}/${KRCOMMON_NAME}ConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 
 install(FILES
-  ${PROJECT_BINARY_DIR}/KrCommonConfig.cmake
-  ${PROJECT_BINARY_DIR}/KrCommonConfigVersion.cmake
+  ${PROJECT_BINARY_DIR}/${KRCOMMON_NAME}Config.cmake
+  ${PROJECT_BINARY_DIR}/${KRCOMMON_NAME}ConfigVersion.cmake
   DESTINATION ${KRCOMMON_CMAKECONFIG_DIR})
 
 export(EXPORT KrCommonTargets
-  NAMESPACE KrCommon::
-  FILE ${PROJECT_BINARY_DIR}/KrCommonTargets.cmake)
+  NAMESPACE ${KRCOMMON_NAME}::
+  FILE ${PROJECT_BINARY_DIR}/${KRCOMMON_NAME}Targets.cmake)
 
 # Relocatable: the prefix is found from where the .pc file lies.
 file(RELATIVE_PATH KRCOMMON_PC_TO_PREFIX
   "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/krcommon.pc.in
-  ${PROJECT_BINARY_DIR}/krcommon.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/krcommon.pc
+  ${PROJECT_BINARY_DIR}/${KRCOMMON_PC_NAME}.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/${KRCOMMON_PC_NAME}.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -19,6 +19,7 @@ function(krcommon_add_host_test name project_dir)
       --build-generator ${CMAKE_GENERATOR}
       --build-options
         -DCMAKE_PREFIX_PATH=${KRCOMMON_TEST_PREFIX}
+        -DQT_MAJOR_VERSION=${QT_MAJOR_VERSION}
         -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
         "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
         -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
@@ -35,6 +36,7 @@ add_test(NAME package_pkgconfig
   COMMAND ${CMAKE_COMMAND}
     -DPREFIX=${KRCOMMON_TEST_PREFIX}
     -DLIBDIR=${CMAKE_INSTALL_LIBDIR}
+    -DPC_NAME=${KRCOMMON_PC_NAME}
     -DSOURCE=${PROJECT_SOURCE_DIR}/examples/viewer-prep/main.cpp
     -DWORKDIR=${CMAKE_CURRENT_BINARY_DIR}/pkgconfig-consumer
     -DCXX=${CMAKE_CXX_COMPILER}

@@ -77,8 +77,8 @@ int saveInChild(const Save &s, const char *target, const QByteArray &path)
 
     auto file = std::make_unique<RawSaveFile>();
     Stage stage = file->open(target) ? Saved : OpenFailed;
-    for (int i = 0; stage == Saved && i < s.content.size(); i += s.piece) {
-        if (!file->write(s.content.constData() + i, std::size_t(std::min(s.piece, s.content.size() - i))))
+    for (qsizetype i = 0; stage == Saved && i < s.content.size(); i += s.piece) {
+        if (!file->write(s.content.constData() + i, std::size_t(std::min<qsizetype>(s.piece, s.content.size() - i))))
             stage = WriteFailed;
     }
     const int error = file->error();
