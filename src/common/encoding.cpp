@@ -76,6 +76,8 @@ std::string convertString(Transcoder::Direction direction, const std::string &te
 
 std::size_t textLength(const std::vector<char> &bytes)
 {
+    if (bytes.empty())
+        return 0;
     const void *zero = std::memchr(bytes.data(), '\0', bytes.size());
     return zero ? std::size_t(static_cast<const char *>(zero) - bytes.data()) : bytes.size();
 }
