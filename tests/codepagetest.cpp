@@ -3,6 +3,8 @@
 // chunked conversion giving the bytes of one whole pass through the codec.
 #include "platform/codepage.h"
 
+#include "localcodec.h"
+
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTextCodec>
@@ -13,21 +15,6 @@
 using namespace krcommon::platform;
 
 namespace {
-
-// Sets the local codec for one test and puts the previous one back.
-class LocalCodec
-{
-public:
-    explicit LocalCodec(const char *name)
-        : m_previous(QTextCodec::codecForLocale())
-    {
-        QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
-    }
-    ~LocalCodec() { QTextCodec::setCodecForLocale(m_previous); }
-
-private:
-    QTextCodec *m_previous;
-};
 
 std::u16string units(const QString &text)
 {
@@ -71,6 +58,7 @@ class CodePageTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Decoding "a\xE4\xB8\xAD" needs 2 units, encoding u"a\u4E2D" 4 bytes; -1 adds the terminator.
     void counting_data()
     {
         QTest::addColumn<bool>("decode"); // multiByteToWideChar, else wideCharToMultiByte
@@ -78,21 +66,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("outCount");
         QTest::addColumn<int>("result");
 
-        // The text is "a\xE4\xB8\xAD" (decode, 4 bytes -> 2 units) or u"a\u4E2D" (encode, 2 units -> 4 bytes).
-        QTest::newRow("decode_size_query") << true << 4 << 0 << 2;
-        QTest::newRow("decode_written") << true << 4 << 2 << 2;
-        QTest::newRow("decode_room_to_spare") << true << 4 << 8 << 2;
-        QTest::newRow("decode_too_small") << true << 4 << 1 << 0;
-        QTest::newRow("decode_terminator_counted") << true << -1 << 0 << 3;
-        QTest::newRow("decode_count_zero") << true << 0 << 8 << 0;
-        QTest::newRow("decode_count_below_minus_one") << true << -2 << 8 << 0;
-        QTest::newRow("decode_negative_out_count") << true << 4 << -1 << 0;
-        QTest::newRow("encode_size_query") << false << 2 << 0 << 4;
-        QTest::newRow("encode_written") << false << 2 << 4 << 4;
-        QTest::newRow("encode_too_small") << false << 2 << 3 << 0;
-        QTest::newRow("encode_terminator_counted") << false << -1 << 0 << 5;
-        QTest::newRow("encode_count_zero") << false << 0 << 8 << 0;
-        QTest::newRow("encode_count_below_minus_one") << false << -2 << 8 << 0;
+        for (bool decode : {true, false}) {
+            const int size = decode ? 2 : 4;
+            const char *name = decode ? "decode" : "encode";
+            QTest::addRow("%s_size_query", name) << decode << 6 - size << 0 << size;
+            QTest::addRow("%s_written", name) << decode << 6 - size << size << size;
+            QTest::addRow("%s_room_to_spare", name) << decode << 6 - size << 8 << size;
+            QTest::addRow("%s_too_small", name) << decode << 6 - size << size - 1 << 0;
+            QTest::addRow("%s_terminator_counted", name) << decode << -1 << 8 << size + 1;
+            QTest::addRow("%s_count_zero", name) << decode << 0 << 8 << 0;
+            QTest::addRow("%s_count_below_minus_one", name) << decode << -2 << 8 << 0;
+            QTest::addRow("%s_negative_out_count", name) << decode << 6 - size << -1 << 0;
+        }
     }
 
     void counting()
@@ -102,30 +87,18 @@ private Q_SLOTS:
         QFETCH(int, outCount);
         QFETCH(int, result);
 
-        const char bytes[] = "a\xE4\xB8\xAD";
-        const char16_t text[] = u"a\u4E2D";
-        std::vector<char16_t> unitsOut(8, u'#');
-        std::vector<char> bytesOut(8, '#');
-        const int got = decode ? multiByteToWideChar(CodePage::Utf8, bytes, count, unitsOut.data(), outCount)
-                               : wideCharToMultiByte(CodePage::Utf8, text, count, bytesOut.data(), outCount);
-        QCOMPARE(got, result);
-        const int written = outCount > 0 ? result : 0; // nothing is written on failure or for a query
-        for (int i = 0; i < 8; ++i) {
-            QCOMPARE(unitsOut[i] == u'#', !decode || i >= written);
-            QCOMPARE(bytesOut[i] == '#', decode || i >= written);
-        }
-        if (written > 0 && decode)
-            QCOMPARE(unitsOut[1], u'\u4E2D');
-        if (written > 0 && !decode)
-            QCOMPARE(std::string(bytesOut.data(), 4), std::string(bytes, 4));
-    }
-
-    void nullText()
-    {
-        char16_t unitsOut[4];
-        char bytesOut[4];
-        QCOMPARE(multiByteToWideChar(CodePage::Local, nullptr, -1, unitsOut, 4), 0);
-        QCOMPARE(wideCharToMultiByte(CodePage::Local, nullptr, -1, bytesOut, 4), 0);
+        std::u16string units(8, u'#');
+        std::string bytes(8, '#');
+        QCOMPARE(decode ? multiByteToWideChar(CodePage::Utf8, "a\xE4\xB8\xAD", count, units.data(), outCount)
+                        : wideCharToMultiByte(CodePage::Utf8, u"a\u4E2D", count, bytes.data(), outCount),
+                 result);
+        // Nothing is written by a size query or a failed call.
+        const std::size_t written = outCount > 0 ? std::size_t(result) : 0;
+        QCOMPARE(units, std::u16string(u"a\u4E2D", 3).substr(0, decode ? written : 0) +
+                            std::u16string(decode ? 8 - written : 8, u'#'));
+        QCOMPARE(bytes, std::string("a\xE4\xB8\xAD", 5).substr(0, decode ? 0 : written) +
+                            std::string(decode ? 8 : 8 - written, '#'));
+        QCOMPARE(multiByteToWideChar(CodePage::Local, nullptr, -1, units.data(), 8), 0);
     }
 
     // Every string of up to four bytes from the bytes that matter to UTF-8

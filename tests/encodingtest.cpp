@@ -3,6 +3,8 @@
 // UTF-8 and Latin-1 local codecs, checked against glibc's iconv.
 #include <CKrCommon.h>
 
+#include "localcodec.h"
+
 #include <QTest>
 #include <QTextCodec>
 
@@ -12,21 +14,6 @@
 #include <vector>
 
 namespace {
-
-// Sets the local codec for one test and puts the previous one back.
-class LocalCodec
-{
-public:
-    explicit LocalCodec(const QByteArray &name)
-        : m_previous(QTextCodec::codecForLocale())
-    {
-        QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
-    }
-    ~LocalCodec() { QTextCodec::setCodecForLocale(m_previous); }
-
-private:
-    QTextCodec *m_previous;
-};
 
 // glibc's conversion of `text`; false when iconv rejects any of it.
 bool iconvConvert(const char *from, const char *to, const std::string &text, std::string &out)

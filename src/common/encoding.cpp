@@ -127,7 +127,7 @@ char *CKrCommon::convertToMB(char *text)
     UTF8ToMB(bytes, text, int(length));
     // NOTE: the result goes where the input was, so it must not be longer:
     // under a UTF-8 local codec every ill-formed byte grows to three bytes
-    // and would run past the caller's buffer (encodingtest::convertToMBInPlace).
+    // and would run past the caller's buffer (encodingtest::limitedToLocal, row grows_under_utf8).
     const std::size_t converted = textLength(bytes);
     if (bytes.empty() || bytes.size() > maxLimitedBytes || converted > length)
         return nullptr;
@@ -139,7 +139,7 @@ char *CKrCommon::convertToMB(char *text)
 bool CKrCommon::vtrcToChar(char *dst, std::vector<char> &src, int dstSize)
 {
     // NOTE: a negative size is no capacity at all, not a huge unsigned one
-    // (encodingtest::vtrcToChar).
+    // (encodingtest::vtrcToChar, row negative_size).
     if (!dst || dstSize < 0 || src.empty() || std::size_t(dstSize) <= src.size())
         return false;
     std::memcpy(dst, src.data(), src.size());

@@ -15,15 +15,17 @@
 
 namespace krcommon::platform {
 
-namespace {
-
 // How the local codec is driven.
-enum class Route {
+enum class CodecRoute {
     Utf8,      // Qt's UTF-8 codec: done here, with its rules
     Latin1,    // Qt's Latin-1 codec: done here
     Streaming, // ASCII-compatible codec that keeps partial characters in its ConverterState
     WholePass, // any other codec (UTF-16/32, stateful or unknown ones): one call on all the text
 };
+
+namespace {
+
+using Route = CodecRoute;
 
 // NOTE: only codecs known to carry a partial character across calls in their
 // ConverterState, to decode a zero byte as U+0000 and to encode U+0000 as a
@@ -107,10 +109,10 @@ void decodeUtf8(const char *text, std::size_t size, char16_t *scratch, std::size
 
 // Decodes local code page bytes into UTF-16 pieces handed to emit(units, count).
 template<typename Emit>
-void decodeLocal(const QTextCodec *codec, const char *text, std::size_t size, char16_t *scratch, std::size_t chunk,
-                 Emit &&emit)
+void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::size_t size, char16_t *scratch,
+                 std::size_t chunk, Emit &&emit)
 {
-    switch (routeFor(codec)) {
+    switch (route) {
     case Route::Utf8:
         decodeUtf8(text, size, scratch, chunk, emit);
         return;
@@ -151,9 +153,9 @@ void decodeLocal(const QTextCodec *codec, const char *text, std::size_t size, ch
 class LocalEncoder
 {
 public:
-    explicit LocalEncoder(QTextCodec *codec)
+    LocalEncoder(QTextCodec *codec, Route route)
         : m_codec(codec)
-        , m_route(routeFor(codec))
+        , m_route(route)
     {}
 
     // `bytes` has room for utf8::Encoder::maxBytes(count) bytes.
@@ -255,8 +257,10 @@ int multiByteToWideChar(CodePage codePage, const char *text, int byteCount, char
     auto collect = [&units](const char16_t *data, std::size_t count) { append(units, data, count); };
     if (codePage == CodePage::Utf8)
         decodeUtf8(text, size, scratch.get(), chunk, collect);
-    else
-        decodeLocal(QTextCodec::codecForLocale(), text, size, scratch.get(), chunk, collect);
+    else {
+        QTextCodec *const codec = QTextCodec::codecForLocale();
+        decodeLocal(codec, routeFor(codec), text, size, scratch.get(), chunk, collect);
+    }
 
     const int needed = checkedCount(units.size());
     if (outCount == 0 || needed == 0)
@@ -279,7 +283,8 @@ int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, 
         writer(text, size);
         writer.finish();
     } else {
-        LocalEncoder encoder(QTextCodec::codecForLocale());
+        QTextCodec *const codec = QTextCodec::codecForLocale();
+        LocalEncoder encoder(codec, routeFor(codec));
         for (std::size_t done = 0; done < size;) {
             const std::size_t n = std::min(Transcoder::defaultChunk, size - done);
             encoder.feed(text + done, n, scratch.data(), bytes);
@@ -300,6 +305,7 @@ int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, 
 Transcoder::Transcoder(Direction direction, std::size_t chunk)
     : m_direction(direction)
     , m_codec(QTextCodec::codecForLocale())
+    , m_route(routeFor(m_codec))
     , m_chunk(std::max<std::size_t>(chunk, 2))
     , m_units(std::make_unique<char16_t[]>(m_chunk))
     , m_bytes(std::make_unique<char[]>(utf8::Encoder::maxBytes(m_chunk)))
@@ -322,7 +328,8 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
 {
     if (size == 0)
         return;
-    if (routeFor(m_codec) == Route::Utf8) {
+    const Route route = m_route;
+    if (route == Route::Utf8) {
         // UTF-8 in and out: the well-formed runs are copied as they are.
         reserveFor(out, size, 1, 1);
         utf8::sanitize(text, size, [&out](const char *data, std::size_t count) { append(out, data, count); });
@@ -331,11 +338,11 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
     if (m_direction == Direction::LocalToUtf8) {
         reserveFor(out, size, 3, 2); // two-byte characters grow by half
         Utf8Writer<Out> writer(m_bytes.get(), m_chunk, out);
-        decodeLocal(m_codec, text, size, m_units.get(), m_chunk, writer);
+        decodeLocal(m_codec, route, text, size, m_units.get(), m_chunk, writer);
         writer.finish();
     } else {
         reserveFor(out, size, 1, 1);
-        LocalEncoder encoder(m_codec);
+        LocalEncoder encoder(m_codec, route);
         decodeUtf8(text, size, m_units.get(), m_chunk,
                    [&](const char16_t *units, std::size_t count) { encoder.feed(units, count, m_bytes.get(), out); });
         encoder.finish(m_bytes.get(), out);

@@ -23,6 +23,8 @@ namespace krcommon::platform {
 
 enum class CodePage { Local, Utf8 };
 
+enum class CodecRoute; // how a codec is driven; internal to the conversions
+
 /**
  * Decodes @p byteCount bytes of @p text (-1: up to and including its zero
  * terminator) into @p out, which holds @p outCount units.
@@ -72,6 +74,7 @@ private:
 
     Direction m_direction;
     QTextCodec *m_codec;
+    CodecRoute m_route;
     std::size_t m_chunk;
     std::unique_ptr<char16_t[]> m_units;
     std::unique_ptr<char[]> m_bytes;
