@@ -115,25 +115,74 @@ public:
 
     // ---- Text encodings --------------------------------------------------
 
-    /** Converts local code page text to UTF-8 into @p out. */
+    /**
+     * Converts local code page text to UTF-8.
+     *
+     * The local code page is Qt's local 8-bit codec,
+     * QTextCodec::codecForLocale(). Ill-formed input becomes U+FFFD.
+     * @param out receives exactly the converted bytes; what it held before is dropped
+     * @param text the text; null fails
+     * @param length the number of bytes to convert, or -1 for a zero-terminated
+     *        text, whose terminator is converted too (so @p out ends with a zero byte)
+     * @return true when @p out holds the conversion; false for a null @p text,
+     *         a @p length of 0 or below -1, or a conversion that gives no bytes,
+     *         and @p out is then empty
+     * @throw std::bad_alloc when @p out cannot grow; @p out is then empty
+     * @note Like every conversion member, reads the local codec at each call
+     *       and may run on several threads at once on different arguments.
+     */
     bool MBToUTF8(std::vector<char> &out, const char *text, int length);
 
-    /** Converts UTF-8 text to the local code page into @p out. */
+    /**
+     * Converts UTF-8 text to the local code page, as MBToUTF8() does the
+     * reverse. Ill-formed input becomes U+FFFD; characters the code page
+     * cannot represent become '?'.
+     * @return as MBToUTF8(); @p out is empty after false
+     */
     bool UTF8ToMB(std::vector<char> &out, const char *text, int length);
 
-    /** UTF-8 to the local code page, at most 511 bytes. */
+    /**
+     * Converts UTF-8 text to the local code page when the result is short.
+     * @return the converted text up to its first zero byte, or the empty
+     *         string when the conversion fails or gives 512 bytes or more
+     */
     std::string fromUtf8(std::string text);
 
-    /** Local code page to UTF-8, any length. */
+    /**
+     * Converts local code page text of any length to UTF-8.
+     * @param text read up to its first zero byte
+     * @return the converted text; ill-formed input becomes U+FFFD
+     * @throw std::bad_alloc when memory runs out
+     */
     std::string convertToU8(std::string text);
 
-    /** UTF-8 to the local code page, any length. */
+    /**
+     * Converts UTF-8 text of any length to the local code page.
+     * @param text read up to its first zero byte
+     * @return the converted text; ill-formed input becomes U+FFFD, and that
+     *         and any other character the code page cannot represent become '?'
+     * @throw std::bad_alloc when memory runs out
+     */
     std::string convertToMB(std::string text);
 
-    /** UTF-8 to the local code page in place, at most 511 bytes. */
+    /**
+     * Converts zero-terminated UTF-8 text to the local code page in place.
+     *
+     * The result is written over @p text only when it is shorter than 512
+     * bytes and no longer than the input, so it always fits where the input was.
+     * @return @p text holding the converted text, or null (and @p text
+     *         untouched) for a null or empty text, a failed conversion, or a
+     *         result that is too long
+     */
     char *convertToMB(char *text);
 
-    /** Copies @p src and a terminator into @p dst of @p dstSize bytes. */
+    /**
+     * Copies the bytes of @p src and a terminating zero byte into @p dst.
+     * @param dstSize the capacity of @p dst in bytes
+     * @return true when copied; false, writing nothing, for a null @p dst, an
+     *         empty @p src, or a @p dstSize (negative included) without room
+     *         for all of @p src and the terminator
+     */
     bool vtrcToChar(char *dst, std::vector<char> &src, int dstSize);
 
     // ---- String helpers --------------------------------------------------

@@ -12,6 +12,8 @@ foreach(expected
     "CKrCommon::GetSingleTon()"
     "CKrCommon::GetSinglePton()"
     "CKrCommon::calBlock("
+    "CKrCommon::convertToU8("
+    "CKrCommon::vtrcToChar(char*"
     "CKrCommon::staticMetaObject"
     "CKrCommon::m_Instance"
     "CKrLumoParaFile::CKrLumoParaFile(IMAGE_TYPE_INFO)"
