@@ -86,6 +86,12 @@ private Q_SLOTS:
         }
         QTest::newRow("large_file") << content + QByteArray(10 << 20, 'z') << model + QByteArray(10 << 20, 'z')
                                     << QByteArray();
+        // A NUL ends a line's text also when the line straddles two read blocks, before or after the boundary.
+        for (const int shift : {-8, 2}) {
+            const QByteArray text((1 << 20) - 4 + shift, 'a');
+            QTest::addRow("nul_in_straddling_line_%d", shift) << "IMG\n" + text + '\0' + QByteArray(20, 'q') + "\nb\n"
+                                                              << "IMG=" + text + "|IMG=b" << QByteArray();
+        }
     }
 
     // Loaded over another model, saved over a longer file with a GBK (not UTF-8) name, read back.
