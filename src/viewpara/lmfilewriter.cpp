@@ -35,13 +35,14 @@ public:
         const std::size_t start = m_buffer.size();
         m_buffer.resize(start + size);
         char *out = &m_buffer[start];
-        bool breaksLine = size > 0 && p[size - 1] == QLatin1Char('\r');
         for (std::size_t i = 0; i < size; ++i) {
             const ushort c = p[i].unicode();
-            breaksLine |= c == '\n' || c == 0;
             out[i] = c <= 0xff ? char(c) : '?';
         }
-        m_ok = m_ok && !breaksLine;
+        // Checked on the bytes, apart from the conversion, which then stays
+        // a simple loop the compiler vectorises.
+        if ((size > 0 && out[size - 1] == '\r') || std::memchr(out, '\n', size) || std::memchr(out, '\0', size))
+            m_ok = false;
         flushIfFull();
     }
 
