@@ -111,8 +111,8 @@ bool CLMFile::save2File(const char *path) const
         if (!m_SatPhotoLists[std::size_t(i)]->isEmpty() && holdsLineBreak(m_SensorTypeList.at(i)))
             return false;
     }
-    // The new content goes to a temporary file that replaces the target only
-    // when it is complete, so a failed save leaves the old file as it was.
+    // The new content replaces the target only when it is complete (or, where
+    // the target must be written in place, only once commit() is reached).
     krcommon::platform::RawSaveFile file;
     if (!file.open(path))
         return false;
