@@ -210,7 +210,9 @@ bool RawSaveFile::open(const char *path)
     // takes no new name, is written in place instead, as editors do.
     if (!exists || st.st_nlink == 1) {
         error = createTemp();
-        if (error != 0 && !exists) {
+        // NOTE: only a directory that refuses new names sends the save in
+        // place; a full disk must fail the save, not truncate the target.
+        if (error != 0 && (!exists || (error != EACCES && error != EPERM))) {
             fail(error);
             cancel();
             return false;
