@@ -35,13 +35,14 @@ public:
         const std::size_t start = m_buffer.size();
         m_buffer.resize(start + size);
         char *out = &m_buffer[start];
+        // Branch-free, so that the compiler vectorises the loop.
+        unsigned breaks = size > 0 && p[size - 1] == QLatin1Char('\r');
         for (std::size_t i = 0; i < size; ++i) {
             const ushort c = p[i].unicode();
             out[i] = c <= 0xff ? char(c) : '?';
+            breaks |= unsigned(c == '\n') | unsigned(c == 0);
         }
-        // Checked on the bytes, apart from the conversion, which then stays
-        // a simple loop the compiler vectorises.
-        if ((size > 0 && out[size - 1] == '\r') || std::memchr(out, '\n', size) || std::memchr(out, '\0', size))
+        if (breaks)
             m_ok = false;
         flushIfFull();
     }
