@@ -1,0 +1,398 @@
+// SPDX-License-Identifier: MIT
+// Candidate pairs of map sheets and blocks: a sweep over x that keeps the
+// rectangles it crosses in one interval tree on y per kind.
+//
+// Coordinates are replaced by their ranks, doubled, so that the mix of open
+// sheets (a corner on the boundary is outside) and closed blocks becomes a
+// plain test of closed integer intervals: the sheet (l, r) turns into
+// [2 rank(l) + 2, 2 rank(r)] and the block [lo, hi] into [2 rank(lo) + 1,
+// 2 rank(hi) + 1]. They meet exactly when l < hi and lo < r. Ranking also
+// takes infinities in its stride and keeps every key at least 1, which the
+// implicit tree below needs.
+#include "common/sheetindex.h"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace krcommon {
+namespace {
+
+using Key = std::uint32_t;
+
+struct Interval {
+    Key lo = 0;
+    Key hi = 0;
+};
+
+// Rectangles of one kind, with the sheet or block each came from.
+struct Rects {
+    std::vector<std::size_t> owner;
+    std::vector<float> xs, ys; // lo, hi of each rectangle, interleaved
+    std::vector<Interval> x, y;
+
+    void add(std::size_t from, float xlo, float xhi, float ylo, float yhi)
+    {
+        owner.push_back(from);
+        xs.insert(xs.end(), {xlo, xhi});
+        ys.insert(ys.end(), {ylo, yhi});
+    }
+    std::size_t size() const { return owner.size(); }
+};
+
+// Order-preserving unsigned key of a float that is not NaN; -0 and +0 share one.
+std::uint32_t orderKey(float value)
+{
+    value += 0.0f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+}
+
+// Dense ranks of the values of both kinds together (equal values, equal
+// ranks), by a radix sort: linear, and no comparison sort of 10^6 floats.
+std::vector<Key> denseRanks(const std::vector<float> &a, const std::vector<float> &b)
+{
+    const std::size_t n = a.size() + b.size();
+    if (n > std::numeric_limits<Key>::max() / 4)
+        throw std::length_error("too many sheets and blocks to relate");
+    std::vector<std::uint64_t> packed(n), scratch(n);
+    for (std::size_t i = 0; i < n; ++i)
+        packed[i] = std::uint64_t(orderKey(i < a.size() ? a[i] : b[i - a.size()])) << 32 | i;
+    for (int shift = 32; shift < 64; shift += 8) {
+        std::array<std::size_t, 257> start{};
+        for (std::uint64_t v : packed)
+            ++start[((v >> shift) & 0xff) + 1];
+        for (std::size_t d = 1; d < start.size(); ++d)
+            start[d] += start[d - 1];
+        for (std::uint64_t v : packed)
+            scratch[start[(v >> shift) & 0xff]++] = v;
+        packed.swap(scratch);
+    }
+    std::vector<Key> ranks(n);
+    Key rank = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i > 0 && (packed[i] >> 32) != (packed[i - 1] >> 32))
+            ++rank;
+        ranks[std::uint32_t(packed[i])] = rank;
+    }
+    return ranks;
+}
+
+void assignKeys(Rects &sheets, Rects &blocks, std::vector<float> Rects::*values, std::vector<Interval> Rects::*keys)
+{
+    const std::vector<Key> ranks = denseRanks(sheets.*values, blocks.*values);
+    const std::size_t nSheets = sheets.size();
+    (sheets.*keys).resize(nSheets);
+    for (std::size_t i = 0; i < nSheets; ++i)
+        (sheets.*keys)[i] = {2 * ranks[2 * i] + 2, 2 * ranks[2 * i + 1]};
+    (blocks.*keys).resize(blocks.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        (blocks.*keys)[i] = {2 * ranks[2 * (nSheets + i)] + 1, 2 * ranks[2 * (nSheets + i) + 1] + 1};
+}
+
+// Positions [0, n) of which some are set; finds the next set one in
+// O(log64 n), so walking the set ones costs nothing for the unset between.
+class PositionSet
+{
+public:
+    static constexpr std::size_t npos = std::numeric_limits<std::size_t>::max();
+
+    explicit PositionSet(std::size_t n)
+    {
+        std::size_t words = n / 64 + 1;
+        for (;;) {
+            m_levels.emplace_back(words, 0);
+            if (words == 1)
+                break;
+            words = (words + 63) / 64;
+        }
+    }
+
+    void insert(std::size_t p)
+    {
+        for (std::vector<std::uint64_t> &level : m_levels) {
+            std::uint64_t &word = level[p / 64];
+            const bool wasEmpty = word == 0;
+            word |= std::uint64_t(1) << (p % 64);
+            if (!wasEmpty)
+                return;
+            p /= 64;
+        }
+    }
+
+    void erase(std::size_t p)
+    {
+        for (std::vector<std::uint64_t> &level : m_levels) {
+            std::uint64_t &word = level[p / 64];
+            word &= ~(std::uint64_t(1) << (p % 64));
+            if (word != 0)
+                return;
+            p /= 64;
+        }
+    }
+
+    // The smallest set position >= p, or npos.
+    std::size_t next(std::size_t p) const
+    {
+        std::size_t level = 0;
+        for (;; ++level) {
+            if (level == m_levels.size() || p / 64 >= m_levels[level].size())
+                return npos;
+            const std::uint64_t bits = m_levels[level][p / 64] & (~std::uint64_t(0) << (p % 64));
+            if (bits != 0) {
+                p = (p / 64) * 64 + std::size_t(__builtin_ctzll(bits));
+                break;
+            }
+            p = p / 64 + 1; // the next word, one level up
+        }
+        while (level-- > 0)
+            p = p * 64 + std::size_t(__builtin_ctzll(m_levels[level][p]));
+        return p;
+    }
+
+private:
+    std::vector<std::vector<std::uint64_t>> m_levels;
+};
+
+// Stable order of @p items by @p keyOf (keys below @p range): a counting sort.
+template<typename KeyOf>
+std::vector<std::uint32_t> sortedBy(const std::vector<std::uint32_t> &items, std::size_t range, KeyOf keyOf)
+{
+    std::vector<std::size_t> start(range + 1, 0);
+    for (std::uint32_t item : items)
+        ++start[keyOf(item) + 1];
+    for (std::size_t k = 1; k <= range; ++k)
+        start[k] += start[k - 1];
+    std::vector<std::uint32_t> sorted(items.size());
+    for (std::uint32_t item : items)
+        sorted[start[keyOf(item)]++] = item;
+    return sorted;
+}
+
+// The intervals of one kind that the sweep line currently crosses.
+//
+// A centred interval tree over the keys 1 .. 2^h - 1 in implicit form: node k
+// has the children k -+ step / 2, and an interval lives at the highest node
+// whose key it contains. Which intervals a node can ever hold is known
+// beforehand, so each node owns a fixed range of two arrays, by lower end
+// ascending and by upper end descending, and a PositionSet marks the active
+// ones. Subtree counts let a query skip subtrees with nothing active, so it
+// costs O(log n) per interval reported plus O(log n).
+class ActiveIntervals
+{
+public:
+    ActiveIntervals(const std::vector<Interval> &intervals, Key maxKey)
+        : m_intervals(intervals)
+        , m_byLoActive(intervals.size())
+        , m_byHiActive(intervals.size())
+    {
+        m_root = 1;
+        while (m_root <= maxKey / 2)
+            m_root *= 2;
+        const std::size_t nodes = 2 * std::size_t(m_root);
+        m_subtree.assign(nodes, 0);
+
+        std::vector<std::uint32_t> items(intervals.size());
+        m_node.resize(intervals.size());
+        for (std::uint32_t i = 0; i < items.size(); ++i) {
+            items[i] = i;
+            m_node[i] = nodeOf(intervals[i]);
+        }
+        const auto byNode = [this](std::uint32_t i) { return m_node[i]; };
+        m_byLo = sortedBy(sortedBy(items, nodes, [&](std::uint32_t i) { return intervals[i].lo; }), nodes, byNode);
+        m_byHi =
+            sortedBy(sortedBy(items, nodes, [&](std::uint32_t i) { return maxKey - intervals[i].hi; }), nodes, byNode);
+        m_loPos.resize(items.size());
+        m_hiPos.resize(items.size());
+        for (std::uint32_t p = 0; p < items.size(); ++p) {
+            m_loPos[m_byLo[p]] = p;
+            m_hiPos[m_byHi[p]] = p;
+        }
+        m_nodeStart.assign(nodes + 1, 0);
+        for (Key node : m_node)
+            ++m_nodeStart[node + 1];
+        for (std::size_t k = 1; k <= nodes; ++k)
+            m_nodeStart[k] += m_nodeStart[k - 1];
+    }
+
+    void insert(std::uint32_t item)
+    {
+        count(m_node[item], +1);
+        m_byLoActive.insert(m_loPos[item]);
+        m_byHiActive.insert(m_hiPos[item]);
+    }
+
+    void erase(std::uint32_t item)
+    {
+        count(m_node[item], -1);
+        m_byLoActive.erase(m_loPos[item]);
+        m_byHiActive.erase(m_hiPos[item]);
+    }
+
+    // Calls report(item) for every active interval that meets [lo, hi].
+    template<typename Report>
+    void query(Interval range, Report &&report) const
+    {
+        visit(m_root, m_root / 2, range, report);
+    }
+
+private:
+    Key nodeOf(Interval interval) const
+    {
+        Key node = m_root;
+        for (Key step = m_root / 2; interval.hi < node || interval.lo > node; step /= 2)
+            node = interval.hi < node ? node - step : node + step;
+        return node;
+    }
+
+    void count(Key target, int delta)
+    {
+        Key node = m_root;
+        for (Key step = m_root / 2; node != target; step /= 2) {
+            m_subtree[node] += delta;
+            node = target < node ? node - step : node + step;
+        }
+        m_subtree[node] += delta;
+    }
+
+    template<typename Report>
+    void visit(Key node, Key step, Interval range, Report &report) const
+    {
+        if (m_subtree[node] == 0)
+            return;
+        // Every interval here contains node, so one bound decides.
+        const std::size_t begin = m_nodeStart[node], end = m_nodeStart[node + 1];
+        if (range.hi < node) {
+            for (std::size_t p = m_byLoActive.next(begin); p < end && m_intervals[m_byLo[p]].lo <= range.hi;
+                 p = m_byLoActive.next(p + 1))
+                report(m_byLo[p]);
+            if (step)
+                visit(node - step, step / 2, range, report);
+        } else if (range.lo > node) {
+            for (std::size_t p = m_byHiActive.next(begin); p < end && m_intervals[m_byHi[p]].hi >= range.lo;
+                 p = m_byHiActive.next(p + 1))
+                report(m_byHi[p]);
+            if (step)
+                visit(node + step, step / 2, range, report);
+        } else {
+            for (std::size_t p = m_byLoActive.next(begin); p < end; p = m_byLoActive.next(p + 1))
+                report(m_byLo[p]);
+            if (step) {
+                visit(node - step, step / 2, range, report);
+                visit(node + step, step / 2, range, report);
+            }
+        }
+    }
+
+    const std::vector<Interval> &m_intervals;
+    Key m_root = 1;
+    std::vector<Key> m_node;
+    std::vector<std::uint32_t> m_byLo, m_byHi, m_loPos, m_hiPos;
+    std::vector<std::uint32_t> m_nodeStart;
+    std::vector<std::int64_t> m_subtree;
+    PositionSet m_byLoActive, m_byHiActive;
+};
+
+Rects sheetRects(const std::vector<SheetScope> &sheets)
+{
+    Rects rects;
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        const SheetScope &s = sheets[i];
+        // NOTE: false for NaN too: such a sheet contains no point.
+        if (s.left < s.right && s.bottom < s.top)
+            rects.add(i, s.left, s.right, s.bottom, s.top);
+    }
+    return rects;
+}
+
+Rects blockRects(const std::vector<Block> &blocks)
+{
+    Rects rects;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const Block &b = blocks[i];
+        if (b.x1 != b.x2 && b.y1 != b.y2 && !std::isnan(b.x1) && !std::isnan(b.x2) && !std::isnan(b.y1) &&
+            !std::isnan(b.y2)) {
+            rects.add(i, std::fmin(b.x1, b.x2), std::fmax(b.x1, b.x2), std::fmin(b.y1, b.y2), std::fmax(b.y1, b.y2));
+            continue;
+        }
+        // Without area only the corners can relate the block to a sheet.
+        for (float x : {b.x1, b.x2}) {
+            for (float y : {b.y1, b.y2}) {
+                if (!std::isnan(x) && !std::isnan(y))
+                    rects.add(i, x, x, y, y);
+            }
+        }
+    }
+    return rects;
+}
+
+Key maxKey(const Rects &a, const Rects &b, std::vector<Interval> Rects::*keys)
+{
+    Key max = 1;
+    for (const Rects *rects : {&a, &b}) {
+        for (const Interval &interval : rects->*keys)
+            max = std::max(max, interval.hi);
+    }
+    return max;
+}
+
+} // namespace
+
+void visitSheetBlockCandidates(const std::vector<SheetScope> &sheets, const std::vector<Block> &blocks,
+                               const SheetBlockVisitor &visit)
+{
+    Rects sheetSide = sheetRects(sheets);
+    Rects blockSide = blockRects(blocks);
+    if (sheetSide.size() == 0 || blockSide.size() == 0)
+        return;
+    assignKeys(sheetSide, blockSide, &Rects::xs, &Rects::x);
+    assignKeys(sheetSide, blockSide, &Rects::ys, &Rects::y);
+
+    const Key yMax = maxKey(sheetSide, blockSide, &Rects::y);
+    ActiveIntervals activeSheets(sheetSide.y, yMax);
+    ActiveIntervals activeBlocks(blockSide.y, yMax);
+
+    // Starts and ends of both kinds bucketed by x key; an item number below
+    // nSheets is a sheet rectangle, the rest are block rectangles.
+    const std::size_t nSheets = sheetSide.size(), nItems = nSheets + blockSide.size();
+    const auto xOf = [&](std::uint32_t item) -> const Interval & {
+        return item < nSheets ? sheetSide.x[item] : blockSide.x[item - nSheets];
+    };
+    std::vector<std::uint32_t> items(nItems);
+    for (std::uint32_t i = 0; i < nItems; ++i)
+        items[i] = i;
+    const std::size_t xRange = std::size_t(maxKey(sheetSide, blockSide, &Rects::x)) + 1;
+    const std::vector<std::uint32_t> byStart = sortedBy(items, xRange, [&](std::uint32_t i) { return xOf(i).lo; });
+    const std::vector<std::uint32_t> byEnd = sortedBy(items, xRange, [&](std::uint32_t i) { return xOf(i).hi; });
+
+    // Closed intervals: at one x every start goes before every end.
+    std::size_t nextStart = 0, nextEnd = 0;
+    while (nextEnd < nItems) {
+        const Key x = nextStart < nItems ? xOf(byStart[nextStart]).lo : std::numeric_limits<Key>::max();
+        if (x <= xOf(byEnd[nextEnd]).hi) {
+            const std::uint32_t item = byStart[nextStart++];
+            if (item < nSheets) {
+                activeBlocks.query(sheetSide.y[item],
+                                   [&](std::uint32_t block) { visit(sheetSide.owner[item], blockSide.owner[block]); });
+                activeSheets.insert(item);
+            } else {
+                const std::uint32_t block = item - std::uint32_t(nSheets);
+                activeSheets.query(blockSide.y[block],
+                                   [&](std::uint32_t sheet) { visit(sheetSide.owner[sheet], blockSide.owner[block]); });
+                activeBlocks.insert(block);
+            }
+        } else {
+            const std::uint32_t item = byEnd[nextEnd++];
+            if (item < nSheets)
+                activeSheets.erase(item);
+            else
+                activeBlocks.erase(item - std::uint32_t(nSheets));
+        }
+    }
+}
+
+} // namespace krcommon
