@@ -175,72 +175,114 @@ std::vector<std::uint32_t> sortedBy(const std::vector<std::uint32_t> &items, std
 
 // The intervals of one kind that the sweep line currently crosses.
 //
-// A centred interval tree over the keys 1 .. 2^h - 1 in implicit form: node k
-// has the children k -+ step / 2, and an interval lives at the highest node
-// whose key it contains. Which intervals a node can ever hold is known
-// beforehand, so each node owns a fixed range of two arrays, by lower end
-// ascending and by upper end descending, and a PositionSet marks the active
-// ones. Subtree counts let a query skip subtrees with nothing active, so it
-// costs O(log n) per interval reported plus O(log n).
+// An interval meets the query [lo, hi] when it starts inside it, or starts
+// below it and contains lo. The first are a range of the intervals sorted by
+// lower end. The second lie on one path of a centred interval tree over the
+// keys 1 .. 2^h - 1 in implicit form (node k has the children k -+ step / 2),
+// where an interval lives at the highest node whose key it contains. Which
+// intervals a node can ever hold is known beforehand, so each node owns a
+// fixed range of two arrays, by lower end ascending and by upper end
+// descending. PositionSets mark the active entries of all three orders, so a
+// query costs O(h) plus O(log64 n) per interval reported.
 class ActiveIntervals
 {
+    // An interval in one of the orders, with the bound it is ordered by.
+    struct Entry {
+        std::uint32_t item;
+        Key bound;
+    };
+
 public:
     ActiveIntervals(const std::vector<Interval> &intervals, Key maxKey)
-        : m_intervals(intervals)
-        , m_byLoActive(intervals.size())
-        , m_byHiActive(intervals.size())
+        : m_byLoActive(intervals.size())
+        , m_nodeLoActive(intervals.size())
+        , m_nodeHiActive(intervals.size())
     {
         m_root = 1;
         while (m_root <= maxKey / 2)
             m_root *= 2;
         const std::size_t nodes = 2 * std::size_t(m_root);
-        m_subtree.assign(nodes, 0);
 
         std::vector<std::uint32_t> items(intervals.size());
-        m_node.resize(intervals.size());
+        m_places.resize(intervals.size());
         for (std::uint32_t i = 0; i < items.size(); ++i) {
             items[i] = i;
-            m_node[i] = nodeOf(intervals[i]);
+            m_places[i].node = nodeOf(intervals[i]);
         }
-        const auto byNode = [this](std::uint32_t i) { return m_node[i]; };
-        m_byLo = sortedBy(sortedBy(items, nodes, [&](std::uint32_t i) { return intervals[i].lo; }), nodes, byNode);
-        m_byHi =
+        const auto lo = [&](std::uint32_t i) { return intervals[i].lo; };
+        const auto byNode = [this](std::uint32_t i) { return m_places[i].node; };
+        const std::vector<std::uint32_t> byLo = sortedBy(items, nodes, lo);
+        const std::vector<std::uint32_t> nodeLo = sortedBy(byLo, nodes, byNode);
+        const std::vector<std::uint32_t> nodeHi =
             sortedBy(sortedBy(items, nodes, [&](std::uint32_t i) { return maxKey - intervals[i].hi; }), nodes, byNode);
-        m_loPos.resize(items.size());
-        m_hiPos.resize(items.size());
+        m_byLo.resize(items.size());
+        m_nodeLo.resize(items.size());
+        m_nodeHi.resize(items.size());
         for (std::uint32_t p = 0; p < items.size(); ++p) {
-            m_loPos[m_byLo[p]] = p;
-            m_hiPos[m_byHi[p]] = p;
+            m_byLo[p] = {byLo[p], intervals[byLo[p]].lo};
+            m_nodeLo[p] = {nodeLo[p], intervals[nodeLo[p]].lo};
+            m_nodeHi[p] = {nodeHi[p], intervals[nodeHi[p]].hi};
+            m_places[byLo[p]].byLo = p;
+            m_places[nodeLo[p]].nodeLo = p;
+            m_places[nodeHi[p]].nodeHi = p;
         }
-        m_nodeStart.assign(nodes + 1, 0);
-        for (Key node : m_node)
-            ++m_nodeStart[node + 1];
-        for (std::size_t k = 1; k <= nodes; ++k)
-            m_nodeStart[k] += m_nodeStart[k - 1];
+        m_firstFrom = rangeStarts(byLo, nodes, lo);
+        m_nodeStart = rangeStarts(nodeLo, nodes, byNode);
+        m_active.assign(nodes, 0);
     }
 
     void insert(std::uint32_t item)
     {
-        count(m_node[item], +1);
-        m_byLoActive.insert(m_loPos[item]);
-        m_byHiActive.insert(m_hiPos[item]);
+        const Places &place = m_places[item];
+        if (m_active[place.node]++ == 0 && m_levelNodes[level(place.node)]++ == 0)
+            m_activeLevels |= std::uint64_t(1) << level(place.node);
+        m_byLoActive.insert(place.byLo);
+        m_nodeLoActive.insert(place.nodeLo);
+        m_nodeHiActive.insert(place.nodeHi);
     }
 
     void erase(std::uint32_t item)
     {
-        count(m_node[item], -1);
-        m_byLoActive.erase(m_loPos[item]);
-        m_byHiActive.erase(m_hiPos[item]);
+        const Places &place = m_places[item];
+        if (--m_active[place.node] == 0 && --m_levelNodes[level(place.node)] == 0)
+            m_activeLevels &= ~(std::uint64_t(1) << level(place.node));
+        m_byLoActive.erase(place.byLo);
+        m_nodeLoActive.erase(place.nodeLo);
+        m_nodeHiActive.erase(place.nodeHi);
     }
 
-    // Calls report(item) for every active interval that meets [lo, hi].
+    // Calls report(item) once for every active interval that meets [lo, hi].
     template<typename Report>
     void query(Interval range, Report &&report) const
     {
-        visit(m_root, m_root / 2, range, report);
+        const auto all = [](Key) { return true; };
+        scan(m_byLoActive, m_byLo, m_firstFrom[range.lo], m_firstFrom[range.hi + 1], all, report);
+
+        const auto startsBelow = [&](Key lo) { return lo < range.lo; };
+        const auto reaches = [&](Key hi) { return hi >= range.lo; };
+        // The path from the root to the node range.lo, on the levels that
+        // hold active intervals only: its node on level t is the odd multiple
+        // of 2^t whose subtree holds range.lo.
+        const Key below = range.lo - 1;
+        for (std::uint64_t levels = m_activeLevels & (~std::uint64_t(0) << level(range.lo)); levels != 0;
+             levels &= levels - 1) {
+            const int t = __builtin_ctzll(levels);
+            const Key node = (below >> (t + 1) << (t + 1)) | (Key(1) << t);
+            if (m_active[node] == 0)
+                continue;
+            // Every interval at a node contains its key, so one bound decides.
+            const std::size_t begin = m_nodeStart[node], end = m_nodeStart[node + 1];
+            if (range.lo > node)
+                scan(m_nodeHiActive, m_nodeHi, begin, end, reaches, report);
+            else
+                scan(m_nodeLoActive, m_nodeLo, begin, end, startsBelow, report);
+        }
     }
 
 private:
+    // Leaves are level 0, the root level h - 1.
+    static int level(Key node) { return __builtin_ctz(node); }
+
     Key nodeOf(Interval interval) const
     {
         Key node = m_root;
@@ -249,52 +291,44 @@ private:
         return node;
     }
 
-    void count(Key target, int delta)
+    // For each key k, the index in @p sorted of the first entry whose key is
+    // k or more; keys run below @p range.
+    template<typename KeyOf>
+    static std::vector<std::uint32_t> rangeStarts(const std::vector<std::uint32_t> &sorted, std::size_t range,
+                                                  KeyOf keyOf)
     {
-        Key node = m_root;
-        for (Key step = m_root / 2; node != target; step /= 2) {
-            m_subtree[node] += delta;
-            node = target < node ? node - step : node + step;
+        std::vector<std::uint32_t> starts(range + 1);
+        std::size_t p = 0;
+        for (std::size_t k = 0; k <= range; ++k) {
+            while (p < sorted.size() && keyOf(sorted[p]) < k)
+                ++p;
+            starts[k] = std::uint32_t(p);
         }
-        m_subtree[node] += delta;
+        return starts;
     }
 
-    template<typename Report>
-    void visit(Key node, Key step, Interval range, Report &report) const
+    // Reports the active items of order[begin, end) up to the first that
+    // does not match.
+    template<typename Matches, typename Report>
+    static void scan(const PositionSet &active, const std::vector<Entry> &order, std::size_t begin, std::size_t end,
+                     Matches matches, Report &report)
     {
-        if (m_subtree[node] == 0)
-            return;
-        // Every interval here contains node, so one bound decides.
-        const std::size_t begin = m_nodeStart[node], end = m_nodeStart[node + 1];
-        if (range.hi < node) {
-            for (std::size_t p = m_byLoActive.next(begin); p < end && m_intervals[m_byLo[p]].lo <= range.hi;
-                 p = m_byLoActive.next(p + 1))
-                report(m_byLo[p]);
-            if (step)
-                visit(node - step, step / 2, range, report);
-        } else if (range.lo > node) {
-            for (std::size_t p = m_byHiActive.next(begin); p < end && m_intervals[m_byHi[p]].hi >= range.lo;
-                 p = m_byHiActive.next(p + 1))
-                report(m_byHi[p]);
-            if (step)
-                visit(node + step, step / 2, range, report);
-        } else {
-            for (std::size_t p = m_byLoActive.next(begin); p < end; p = m_byLoActive.next(p + 1))
-                report(m_byLo[p]);
-            if (step) {
-                visit(node - step, step / 2, range, report);
-                visit(node + step, step / 2, range, report);
-            }
-        }
+        for (std::size_t p = begin; p < end && (p = active.next(p)) < end && matches(order[p].bound); ++p)
+            report(order[p].item);
     }
 
-    const std::vector<Interval> &m_intervals;
     Key m_root = 1;
-    std::vector<Key> m_node;
-    std::vector<std::uint32_t> m_byLo, m_byHi, m_loPos, m_hiPos;
-    std::vector<std::uint32_t> m_nodeStart;
-    std::vector<std::int64_t> m_subtree;
-    PositionSet m_byLoActive, m_byHiActive;
+    struct Places {
+        Key node = 0;                                   // the node the interval lives at
+        std::uint32_t byLo = 0, nodeLo = 0, nodeHi = 0; // its place in the three orders
+    };
+    std::vector<Places> m_places;
+    std::vector<Entry> m_byLo, m_nodeLo, m_nodeHi; // the three orders
+    std::vector<std::uint32_t> m_firstFrom, m_nodeStart;
+    std::vector<std::uint32_t> m_active;          // active intervals per node
+    std::array<std::uint32_t, 32> m_levelNodes{}; // nodes with active intervals per level
+    std::uint64_t m_activeLevels = 0;             // levels with such nodes
+    PositionSet m_byLoActive, m_nodeLoActive, m_nodeHiActive;
 };
 
 Rects sheetRects(const std::vector<SheetScope> &sheets)
@@ -330,6 +364,26 @@ Rects blockRects(const std::vector<Block> &blocks)
     return rects;
 }
 
+// Puts the rectangles in the order of their x starts, the order the sweep
+// meets them in, so that it walks the arrays built from them in order too.
+void orderByStart(Rects &rects, std::size_t xRange)
+{
+    std::vector<std::uint32_t> order(rects.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    order = sortedBy(order, xRange, [&](std::uint32_t i) { return rects.x[i].lo; });
+    Rects sorted;
+    sorted.owner.reserve(order.size());
+    sorted.x.reserve(order.size());
+    sorted.y.reserve(order.size());
+    for (std::uint32_t i : order) {
+        sorted.owner.push_back(rects.owner[i]);
+        sorted.x.push_back(rects.x[i]);
+        sorted.y.push_back(rects.y[i]);
+    }
+    rects = std::move(sorted);
+}
+
 Key maxKey(const Rects &a, const Rects &b, std::vector<Interval> Rects::*keys)
 {
     Key max = 1;
@@ -352,6 +406,10 @@ void visitSheetBlockCandidates(const std::vector<SheetScope> &sheets, const std:
     assignKeys(sheetSide, blockSide, &Rects::xs, &Rects::x);
     assignKeys(sheetSide, blockSide, &Rects::ys, &Rects::y);
 
+    const std::size_t xRange = std::size_t(maxKey(sheetSide, blockSide, &Rects::x)) + 1;
+    orderByStart(sheetSide, xRange);
+    orderByStart(blockSide, xRange);
+
     const Key yMax = maxKey(sheetSide, blockSide, &Rects::y);
     ActiveIntervals activeSheets(sheetSide.y, yMax);
     ActiveIntervals activeBlocks(blockSide.y, yMax);
@@ -365,7 +423,6 @@ void visitSheetBlockCandidates(const std::vector<SheetScope> &sheets, const std:
     std::vector<std::uint32_t> items(nItems);
     for (std::uint32_t i = 0; i < nItems; ++i)
         items[i] = i;
-    const std::size_t xRange = std::size_t(maxKey(sheetSide, blockSide, &Rects::x)) + 1;
     const std::vector<std::uint32_t> byStart = sortedBy(items, xRange, [&](std::uint32_t i) { return xOf(i).lo; });
     const std::vector<std::uint32_t> byEnd = sortedBy(items, xRange, [&](std::uint32_t i) { return xOf(i).hi; });
 
