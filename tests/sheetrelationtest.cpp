@@ -171,8 +171,9 @@ private Q_SLOTS:
         QTest::newRow("some_ties") << 2u << 0.3f << 200 << 200;
         QTest::newRow("mostly_ties") << 3u << 0.8f << 150 << 150;
         QTest::newRow("only_pool_values") << 4u << 1.0f << 150 << 150;
-        QTest::newRow("one_sheet") << 5u << 0.3f << 1 << 300;
-        QTest::newRow("one_block") << 6u << 0.3f << 300 << 1;
+        QTest::newRow("few_sheets") << 5u << 0.3f << 3 << 300;
+        QTest::newRow("few_blocks") << 6u << 0.3f << 300 << 3;
+        QTest::newRow("just_too_many_for_pairs") << 8u << 0.3f << 17 << 300;
         QTest::newRow("no_sheets") << 7u << 0.3f << 0 << 10;
     }
 

@@ -4,6 +4,8 @@
 
 #include "common/sheetindex.h"
 
+#include <algorithm>
+
 namespace {
 
 // The lower and upper of two coordinates; a NaN leaves lo < hi false.
@@ -44,6 +46,17 @@ void Block::relateSheet(const SheetScope &sheet)
 
 void CKrCommon::blockUserRelation(const std::vector<SheetScope> &sheets, std::vector<Block> &blocks)
 {
+    // With a handful of sheets or of blocks, testing every pair costs no more
+    // than a few passes over the other side, less than building the index.
+    constexpr std::size_t fewItems = 16;
+    if (std::min(sheets.size(), blocks.size()) <= fewItems) {
+        for (Block &block : blocks) {
+            for (const SheetScope &sheet : sheets)
+                block.relateSheet(sheet);
+        }
+        return;
+    }
+
     // The index hands over every pair that may be related; the rule itself
     // decides, so the result is that of testing all pairs.
     krcommon::visitSheetBlockCandidates(
