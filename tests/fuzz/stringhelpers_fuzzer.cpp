@@ -33,13 +33,15 @@ bool brokenAt(const String &result, const String &text, std::size_t width, std::
 {
     if (std::size_t(result.size()) != std::size_t(text.size()) + breaks)
         return false;
-    std::size_t from = 0, k = 1;
+    auto from = text.begin();
+    std::size_t k = 1;
     for (std::size_t i = 0; i < std::size_t(result.size()); ++i) {
+        const Char c = result.begin()[std::ptrdiff_t(i)];
         if (k <= breaks && i == k * width - 1) {
-            if (result[i] != newline)
+            if (c != newline)
                 return false;
             ++k;
-        } else if (result[i] != text[from++]) {
+        } else if (c != *from++) {
             return false;
         }
     }
