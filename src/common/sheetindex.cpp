@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Candidate pairs of map sheets and blocks: a sweep over x that keeps the
-// rectangles it crosses in one interval tree on y per kind.
+// Candidate pairs of map sheets and blocks: a sweep along y that keeps the
+// rectangles it crosses in one interval tree on x per kind. Along y, because
+// blocks and sheets mostly come row by row (as calBlock gives them), so the
+// sweep meets them nearly in the order they are stored in.
 //
 // Coordinates are replaced by their ranks, doubled, so that the mix of open
 // sheets (a corner on the boundary is outside) and closed blocks becomes a
@@ -31,14 +33,14 @@ struct Interval {
 // Rectangles of one kind, with the sheet or block each came from.
 struct Rects {
     std::vector<std::size_t> owner;
-    std::vector<float> xs, ys; // lo, hi of each rectangle, interleaved
-    std::vector<Interval> x, y;
+    std::vector<float> ys, xs;         // lo, hi of each rectangle, interleaved
+    std::vector<Interval> sweep, tree; // the keys of the y and x extents
 
     void add(std::size_t from, float xlo, float xhi, float ylo, float yhi)
     {
         owner.push_back(from);
-        xs.insert(xs.end(), {xlo, xhi});
         ys.insert(ys.end(), {ylo, yhi});
+        xs.insert(xs.end(), {xlo, xhi});
     }
     std::size_t size() const { return owner.size(); }
 };
@@ -364,22 +366,22 @@ Rects blockRects(const std::vector<Block> &blocks)
     return rects;
 }
 
-// Puts the rectangles in the order of their x starts, the order the sweep
-// meets them in, so that it walks the arrays built from them in order too.
-void orderByStart(Rects &rects, std::size_t xRange)
+// Puts the rectangles in the order the sweep meets them in, so that it walks
+// the arrays built from them in order too.
+void orderByStart(Rects &rects, std::size_t sweepRange)
 {
     std::vector<std::uint32_t> order(rects.size());
     for (std::uint32_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    order = sortedBy(order, xRange, [&](std::uint32_t i) { return rects.x[i].lo; });
+    order = sortedBy(order, sweepRange, [&](std::uint32_t i) { return rects.sweep[i].lo; });
     Rects sorted;
     sorted.owner.reserve(order.size());
-    sorted.x.reserve(order.size());
-    sorted.y.reserve(order.size());
+    sorted.sweep.reserve(order.size());
+    sorted.tree.reserve(order.size());
     for (std::uint32_t i : order) {
         sorted.owner.push_back(rects.owner[i]);
-        sorted.x.push_back(rects.x[i]);
-        sorted.y.push_back(rects.y[i]);
+        sorted.sweep.push_back(rects.sweep[i]);
+        sorted.tree.push_back(rects.tree[i]);
     }
     rects = std::move(sorted);
 }
@@ -403,42 +405,44 @@ void visitSheetBlockCandidates(const std::vector<SheetScope> &sheets, const std:
     Rects blockSide = blockRects(blocks);
     if (sheetSide.size() == 0 || blockSide.size() == 0)
         return;
-    assignKeys(sheetSide, blockSide, &Rects::xs, &Rects::x);
-    assignKeys(sheetSide, blockSide, &Rects::ys, &Rects::y);
+    assignKeys(sheetSide, blockSide, &Rects::ys, &Rects::sweep);
+    assignKeys(sheetSide, blockSide, &Rects::xs, &Rects::tree);
 
-    const std::size_t xRange = std::size_t(maxKey(sheetSide, blockSide, &Rects::x)) + 1;
-    orderByStart(sheetSide, xRange);
-    orderByStart(blockSide, xRange);
+    const std::size_t sweepRange = std::size_t(maxKey(sheetSide, blockSide, &Rects::sweep)) + 1;
+    orderByStart(sheetSide, sweepRange);
+    orderByStart(blockSide, sweepRange);
 
-    const Key yMax = maxKey(sheetSide, blockSide, &Rects::y);
-    ActiveIntervals activeSheets(sheetSide.y, yMax);
-    ActiveIntervals activeBlocks(blockSide.y, yMax);
+    const Key treeMax = maxKey(sheetSide, blockSide, &Rects::tree);
+    ActiveIntervals activeSheets(sheetSide.tree, treeMax);
+    ActiveIntervals activeBlocks(blockSide.tree, treeMax);
 
-    // Starts and ends of both kinds bucketed by x key; an item number below
+    // Starts and ends of both kinds in sweep order; an item number below
     // nSheets is a sheet rectangle, the rest are block rectangles.
     const std::size_t nSheets = sheetSide.size(), nItems = nSheets + blockSide.size();
-    const auto xOf = [&](std::uint32_t item) -> const Interval & {
-        return item < nSheets ? sheetSide.x[item] : blockSide.x[item - nSheets];
+    const auto sweepOf = [&](std::uint32_t item) -> const Interval & {
+        return item < nSheets ? sheetSide.sweep[item] : blockSide.sweep[item - nSheets];
     };
     std::vector<std::uint32_t> items(nItems);
     for (std::uint32_t i = 0; i < nItems; ++i)
         items[i] = i;
-    const std::vector<std::uint32_t> byStart = sortedBy(items, xRange, [&](std::uint32_t i) { return xOf(i).lo; });
-    const std::vector<std::uint32_t> byEnd = sortedBy(items, xRange, [&](std::uint32_t i) { return xOf(i).hi; });
+    const std::vector<std::uint32_t> byStart =
+        sortedBy(items, sweepRange, [&](std::uint32_t i) { return sweepOf(i).lo; });
+    const std::vector<std::uint32_t> byEnd =
+        sortedBy(items, sweepRange, [&](std::uint32_t i) { return sweepOf(i).hi; });
 
-    // Closed intervals: at one x every start goes before every end.
+    // Closed intervals: at one key every start goes before every end.
     std::size_t nextStart = 0, nextEnd = 0;
     while (nextEnd < nItems) {
-        const Key x = nextStart < nItems ? xOf(byStart[nextStart]).lo : std::numeric_limits<Key>::max();
-        if (x <= xOf(byEnd[nextEnd]).hi) {
+        const Key at = nextStart < nItems ? sweepOf(byStart[nextStart]).lo : std::numeric_limits<Key>::max();
+        if (at <= sweepOf(byEnd[nextEnd]).hi) {
             const std::uint32_t item = byStart[nextStart++];
             if (item < nSheets) {
-                activeBlocks.query(sheetSide.y[item],
+                activeBlocks.query(sheetSide.tree[item],
                                    [&](std::uint32_t block) { visit(sheetSide.owner[item], blockSide.owner[block]); });
                 activeSheets.insert(item);
             } else {
                 const std::uint32_t block = item - std::uint32_t(nSheets);
-                activeSheets.query(blockSide.y[block],
+                activeSheets.query(blockSide.tree[block],
                                    [&](std::uint32_t sheet) { visit(sheetSide.owner[sheet], blockSide.owner[block]); });
                 activeBlocks.insert(block);
             }

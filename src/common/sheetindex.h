@@ -23,7 +23,7 @@ using SheetBlockVisitor = std::function<void(std::size_t sheet, std::size_t bloc
  * closed one. Any other block (zero width or height, a NaN coordinate) is
  * visited once per corner of numbers that lies strictly inside a sheet.
  *
- * A sweep over x with an interval tree on y: O((n + k) log n) time for n
+ * A sweep along y with an interval tree on x: O((n + k) log n) time for n
  * sheets and blocks and k visits, whatever the layout, and O(n) memory.
  * @throw std::bad_alloc when memory runs out, before the first visit
  */
