@@ -2,5 +2,4 @@
 # The geometry and string helpers of CKrCommon.
 
 krcommon_add_test(sheetrelationtest SOURCES sheetrelationtest.cpp LIBRARIES KrCommon::KrCommon)
-krcommon_add_test(coordinatelisttest SOURCES coordinatelisttest.cpp LIBRARIES KrCommon::KrCommon)
 krcommon_add_test(stringhelperstest SOURCES stringhelperstest.cpp LIBRARIES KrCommon::KrCommon)
