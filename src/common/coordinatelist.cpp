@@ -22,7 +22,7 @@ void CKrCommon::ptTransfer(QList<double> &xList, QList<double> &yList, QString t
     const QStringList parts = text.split(partSeparator, Qt::KeepEmptyParts, Qt::CaseSensitive);
     const QStringList xTokens = parts.at(0).split(tokenSeparator, Qt::KeepEmptyParts, Qt::CaseSensitive);
     // NOTE: a text without "|" has no second part: no y values
-    // (CoordinateListTest::transfer, "no_separator").
+    // (StringHelpersTest::coordinateList, "no_separator").
     const QStringList yTokens =
         parts.size() > 1 ? parts.at(1).split(tokenSeparator, Qt::KeepEmptyParts, Qt::CaseSensitive) : QStringList();
     appendNumbers(xList, xTokens);
