@@ -26,6 +26,7 @@ using SheetBlockVisitor = std::function<void(std::size_t sheet, std::size_t bloc
  * A sweep along y with an interval tree on x: O((n + k) log n) time for n
  * sheets and blocks and k visits, whatever the layout, and O(n) memory.
  * @throw std::bad_alloc when memory runs out, before the first visit
+ * @throw std::length_error beyond 2^29 rectangles (keys are 32-bit)
  */
 void visitSheetBlockCandidates(const std::vector<SheetScope> &sheets, const std::vector<Block> &blocks,
                                const SheetBlockVisitor &visit);
