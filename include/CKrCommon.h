@@ -26,7 +26,12 @@ struct KRCOMMON_EXPORT SheetScope {
     float bottom = 0.0f; ///< smaller y bound
     int id = 0;          ///< the sheet's identifier
 
-    /** True when (@p x, @p y) lies strictly inside the sheet. */
+    /**
+     * True when (@p x, @p y) lies strictly inside the sheet: left < x < right
+     * and bottom < y < top. A point on the boundary is outside, a NaN
+     * coordinate is never inside, and a sheet with left >= right or
+     * bottom >= top contains no point.
+     */
     bool contains(float x, float y) const;
 };
 
@@ -42,7 +47,16 @@ struct KRCOMMON_EXPORT Block {
     float y2 = 0.0f;        ///< y of the opposite corner
     std::set<int> sheetIds; ///< identifiers of the related sheets, ascending
 
-    /** Adds @p sheet's id to sheetIds when the sheet is related to this block. */
+    /**
+     * Adds @p sheet's id to sheetIds when the sheet is related to this block:
+     * when a corner of the block lies strictly inside the sheet
+     * (SheetScope::contains), or when block and sheet share a part of
+     * positive area. Touching along an edge or at a corner only is no
+     * relation; a NaN coordinate takes part in none; a sheet with
+     * left >= right or bottom >= top relates to nothing.
+     * Ids are only ever added, never removed.
+     * @throw std::bad_alloc when the id cannot be inserted
+     */
     void relateSheet(const SheetScope &sheet);
 };
 
@@ -107,10 +121,38 @@ public:
 
     // ---- Geometry: sheets and blocks, coordinate lists -------------------
 
-    /** Relates every sheet to the blocks it reaches into; only adds ids. */
+    /**
+     * Relates every sheet to every block it reaches into, by the rule of
+     * Block::relateSheet, with the result of testing all pairs.
+     *
+     * Candidate pairs come from a sweep over the rectangles, so the work is
+     * O((n + k) log n) for n sheets and blocks and k relations, whatever the
+     * layout, and the extra memory is linear in n.
+     *
+     * @param sheets the map sheets; only read
+     * @param blocks updated in place: ids are added to the blocks' sheetIds,
+     *        never removed; the number, order and other fields of the blocks
+     *        stay as they were
+     * @throw std::bad_alloc when memory runs out; ids added before stay
+     * @note Thread-safe on different @p blocks vectors.
+     */
     void blockUserRelation(const std::vector<SheetScope> &sheets, std::vector<Block> &blocks);
 
-    /** Appends the numbers of "x1;x2;...|y1;y2;..." to @p xList and @p yList. */
+    /**
+     * Appends the numbers of a coordinate list "x1;x2;...|y1;y2;..." to
+     * @p xList and @p yList.
+     *
+     * The text is split at every "|", then each of its first two parts at
+     * every ";", empty parts kept; parts after the second are ignored. Every
+     * token gives one value, read as QVariant::toDouble() reads it (C locale,
+     * blanks around it allowed); a token that cannot be read, the empty one
+     * included, gives 0.0. A text without "|" appends to @p xList only.
+     *
+     * @param xList receives the values of the first part; values already in
+     *        it stay in front
+     * @param yList receives the values of the second part, the same way
+     * @param text the coordinate list
+     */
     void ptTransfer(QList<double> &xList, QList<double> &yList, QString text);
 
     // ---- Text encodings --------------------------------------------------
@@ -187,13 +229,35 @@ public:
 
     // ---- String helpers --------------------------------------------------
 
-    /** Turns every "/" into "\\". */
+    /**
+     * Turns every "/" of @p path into "\\". The text ends at the first zero
+     * byte: when it holds a "/" the string is cut there, otherwise the string
+     * is left exactly as it was.
+     */
     void serialStr(std::string &path);
 
-    /** Inserts line breaks; the break count is fixed from the length before. */
+    /**
+     * Breaks @p text into lines of @p lineWidth bytes, the "\n" included.
+     *
+     * The breaks stand at indexes lineWidth - 1, 2 lineWidth - 1, ... of the
+     * result; their number, size / lineWidth, is fixed from the size before,
+     * so the last line holds all the rest and may be longer than the others.
+     * A text no longer than @p lineWidth is left unchanged, and so is every
+     * text for a @p lineWidth of 0. With @p lineWidth 1 the first byte is
+     * followed by size breaks, then the rest.
+     */
     void insertLineBreak(std::string &text, unsigned int lineWidth);
 
-    /** Inserts line breaks; the break count follows the growing length. */
+    /**
+     * Breaks @p text into lines of @p lineWidth UTF-16 code units, the "\n"
+     * included.
+     *
+     * The breaks stand at indexes lineWidth - 1, 2 lineWidth - 1, ... and go
+     * on to the end of the text: (size - 1) / (lineWidth - 1) breaks, the last
+     * line holding 1 to lineWidth - 1 code units, no break at the end. A text
+     * no longer than @p lineWidth is left unchanged, and so is every text for
+     * a @p lineWidth below 2.
+     */
     void insertLineBreak(QString &text, int lineWidth);
 
     // ---- Paths, directories, files and processes -------------------------
