@@ -12,6 +12,8 @@ foreach(expected
     "CKrCommon::GetSingleTon()"
     "CKrCommon::GetSinglePton()"
     "CKrCommon::calBlock("
+    "CKrCommon::RecureDir(QString const&)"
+    "CKrCommon::compareFile(char const*, char const*)"
     "CKrCommon::staticMetaObject"
     "CKrCommon::m_Instance"
     "CKrLumoParaFile::CKrLumoParaFile(IMAGE_TYPE_INFO)"
