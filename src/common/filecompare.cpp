@@ -13,9 +13,10 @@ using krcommon::platform::RawFileReader;
 
 namespace {
 
-// Small enough that both blocks stay in the processor's first-level cache
-// while they are compared, large enough that system calls cost little: reads
-// of 32 KiB compare page-cached files faster than 4 KiB or 1 MiB ones.
+// Small enough that both blocks stay in the processor's cache between the
+// copy out of the page cache and the comparison, large enough that system
+// calls cost little: blocks of 32 KiB compare page-cached files about twice
+// as fast as the 4 KiB reads of cmp, and faster than blocks of 1 MiB.
 constexpr std::size_t blockSize = std::size_t(32) << 10;
 
 // Fills @p buffer as far as the file allows: the byte count, -1 on a read error.
