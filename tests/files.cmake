@@ -3,5 +3,4 @@
 
 krcommon_add_test(pathtest SOURCES pathtest.cpp LIBRARIES KrCommon::KrCommon)
 krcommon_add_test(directorytest SOURCES directorytest.cpp LIBRARIES KrCommon::KrCommon)
-krcommon_add_test(filecomparetest SOURCES filecomparetest.cpp LIBRARIES KrCommon::KrCommon)
-krcommon_add_test(processkilltest SOURCES processkilltest.cpp LIBRARIES KrCommon::KrCommon)
+krcommon_add_test(fileprocesstest SOURCES fileprocesstest.cpp LIBRARIES KrCommon::KrCommon)

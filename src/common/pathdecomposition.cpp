@@ -23,7 +23,7 @@ std::size_t lastComponentStart(const std::string &path)
 // The first "." of the last component, npos when it has none.
 //
 // NOTE: only the last component counts: a dot in a directory name
-// (D:\old.dir\img.tif) is no suffix. Pinned by PathTest::decompose rows "*dot_in_directory*".
+// (D:\old.dir\img.tif) is no suffix. Pinned by PathTest::decompose rows "dot_in_directory*".
 std::size_t suffixDot(const std::string &path)
 {
     return path.find('.', lastComponentStart(path));

@@ -18,7 +18,7 @@ char asciiLower(char c)
 // NOTE: letter case is ignored for A-Z only; every other byte must be equal.
 // Lowering bytes as Latin-1 letters would make distinct GBK or UTF-8 names
 // equal (their lead and trail bytes are not letters), so non-ASCII names
-// match only byte for byte. Pinned by ProcessKillTest::killProcessFromName
+// match only byte for byte. Pinned by FileProcessTest::killProcessFromName
 // row "latin1_case_differs".
 bool sameName(const std::string &executable, const std::string &target)
 {

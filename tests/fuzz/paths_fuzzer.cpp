@@ -20,14 +20,11 @@ void check(bool ok, const char *what)
     }
 }
 
-bool isPrefix(const std::string &part, const std::string &whole)
+// Whether @p part is @p whole's beginning, ending at a separator or at the end.
+bool cutAtSeparator(const std::string &part, const std::string &whole)
 {
-    return whole.compare(0, part.size(), part) == 0 && part.size() <= whole.size();
-}
-
-bool isSeparator(char c)
-{
-    return c == '/' || c == '\\';
+    return whole.compare(0, part.size(), part) == 0 &&
+           (part.size() == whole.size() || whole[part.size()] == '/' || whole[part.size()] == '\\');
 }
 
 } // namespace
@@ -37,36 +34,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CKrCommon &common = CKrCommon::GetSingleTon();
     const std::string path(reinterpret_cast<const char *>(data), size);
 
-    for (const bool forward : {true, false}) {
-        const char ch = size > 0 ? path[size / 2] : '.';
-        const int at = common.findIndex(path, ch, forward);
-        check(at == -1 ? path.find(ch) == std::string::npos : std::size_t(at) < size && path[std::size_t(at)] == ch,
-              "findIndex gives a position that does not hold the byte");
-        check(at == int(forward ? path.find(ch) : path.rfind(ch)), "findIndex misses the first or last occurrence");
-    }
+    const char ch = size > 0 ? path[size / 2] : '.';
+    check(common.findIndex(path, ch, true) == int(path.find(ch)), "findIndex misses the first occurrence");
+    check(common.findIndex(path, ch, false) == int(path.rfind(ch)), "findIndex misses the last occurrence");
 
-    const std::string root = common.getRootPath(path);
-    check(isPrefix(root, path) && root.find_first_of("/\\") == std::string::npos, "root is no separator-free prefix");
-    check(root.empty() || isSeparator(path[root.size()]), "root does not end at a separator");
-
-    const std::string parent = common.getParentPath(path);
-    check(isPrefix(parent, path) && (parent.empty() || isSeparator(path[parent.size()])),
-          "parent is no prefix ending at a separator");
+    const std::string root = common.getRootPath(path), parent = common.getParentPath(path);
+    check(cutAtSeparator(root, path) && root.find_first_of("/\\") == std::string::npos, "root is cut elsewhere");
+    check(cutAtSeparator(parent, path), "parent is not cut at a separator");
 
     // Without its suffix and the suffix put back together give the path.
-    const std::string stem = common.getFileNameWithOutSuffix(path);
-    const std::string suffix = common.getSuffixByFileName(path);
-    check(isPrefix(stem, path), "the path without suffix is no prefix");
+    const std::string stem = common.getFileNameWithOutSuffix(path), suffix = common.getSuffixByFileName(path);
+    check(path.compare(0, stem.size(), stem) == 0, "the path without suffix is no prefix");
     check(suffix.empty() || (suffix[0] == '.' && stem + suffix == path), "stem and suffix do not make the path");
     check(suffix.find_first_of("/\\") == std::string::npos, "a suffix reaches into a directory");
 
-    // The last component: a piece of the text before the first zero byte.
+    // The last component ends where the text up to its first zero byte
+    // (less one trailing separator) ends, and holds no backslash.
     const std::string text(path.c_str());
     const std::string name = common.getFileNameFormPath(text.c_str());
-    check(text.find(name) != std::string::npos && name.find('\\') == std::string::npos,
-          "file name is not a backslash-free piece of the path");
-    const std::size_t end = text.size() - (!text.empty() && isSeparator(text.back()) ? 1 : 0);
-    check(name.size() <= end && text.compare(end - name.size(), name.size(), name) == 0,
-          "file name does not end where the path (less one trailing separator) ends");
+    const std::size_t end = text.size() - (!text.empty() && (text.back() == '/' || text.back() == '\\') ? 1 : 0);
+    check(name.size() <= end && text.compare(end - name.size(), name.size(), name) == 0, "file name is misplaced");
+    check(name.find('\\') == std::string::npos, "file name holds a backslash");
     return 0;
 }
