@@ -11,6 +11,7 @@
 #include <QTextCodec>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,18 +50,24 @@ public:
         m_asciiVerbatim = m_codec->toUnicode(ascii) == QLatin1String(ascii);
     }
 
-    void walk(DirectorySearch &search, const QString &text);
+    /** Walks the search begun in searchAt(0), whose text is @p text. */
+    void walk(const QString &text) { walk(0, text); }
+
+    /** The search object for a depth; reused, with its buffer, for every directory there. */
+    DirectorySearch &searchAt(std::size_t depth);
 
     QStringList files;
 
 private:
     QString join(const QString &text, const DirectoryEntry &entry, bool descending) const;
     bool onCurrentPath(const DirectoryId &id) const;
+    void walk(std::size_t depth, const QString &text);
 
     QTextCodec *m_codec;
     bool m_asciiVerbatim = false;
-    // The directories being walked, outermost first.
+    // The directories being walked, outermost first, and their searches.
     std::vector<DirectoryId> m_path;
+    std::vector<std::unique_ptr<DirectorySearch>> m_searches;
 };
 
 QString FileWalk::join(const QString &text, const DirectoryEntry &entry, bool descending) const
@@ -89,8 +96,16 @@ bool FileWalk::onCurrentPath(const DirectoryId &id) const
     return std::find(m_path.begin(), m_path.end(), id) != m_path.end();
 }
 
-void FileWalk::walk(DirectorySearch &search, const QString &text)
+DirectorySearch &FileWalk::searchAt(std::size_t depth)
 {
+    while (m_searches.size() <= depth)
+        m_searches.push_back(std::make_unique<DirectorySearch>());
+    return *m_searches[depth];
+}
+
+void FileWalk::walk(std::size_t depth, const QString &text)
+{
+    DirectorySearch &search = *m_searches[depth];
     m_path.push_back(search.id());
     for (DirectoryEntry entry; search.next(entry);) {
         if (!entry.isDirectory) {
@@ -102,9 +117,10 @@ void FileWalk::walk(DirectorySearch &search, const QString &text)
         // NOTE: a directory already on the walk's path is a link back to an
         // ancestor; entering it would never end. A linked directory elsewhere
         // is walked like any other. Pinned by DirectoryTest::recureDir row "symlink_loop".
-        DirectorySearch sub;
+        DirectorySearch &sub = searchAt(depth + 1);
         if (sub.openSubdirectory(search, entry.name) && !onCurrentPath(sub.id()))
-            walk(sub, join(text, entry, true));
+            walk(depth + 1, join(text, entry, true));
+        sub.close();
         // A subdirectory that cannot be read contributes nothing.
     }
     m_path.pop_back();
@@ -133,10 +149,9 @@ void CKrCommon::createDir(const QString &path)
 QStringList CKrCommon::RecureDir(const QString &path)
 {
     FileWalk walk;
-    DirectorySearch search;
-    if (search.open(localBytes(path))) {
+    if (walk.searchAt(0).open(localBytes(path))) {
         const int zero = path.indexOf(QChar(0));
-        walk.walk(search, zero < 0 ? path : path.left(zero));
+        walk.walk(zero < 0 ? path : path.left(zero));
     }
     return walk.files;
 }

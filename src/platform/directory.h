@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Directory services on paths given as their own bytes: an existence test,
 // making one directory, and reading the entries that match a search pattern
@@ -68,11 +69,18 @@ public:
     /** The searched directory's identity (links resolved); valid after a successful open. */
     DirectoryId id() const { return m_id; }
 
-private:
-    bool adopt(int fd);
+    /** Ends the search. The object may start another one, reusing its buffer. */
     void close();
 
-    void *m_stream = nullptr; // DIR*
+private:
+    bool adopt(int fd);
+
+    int m_fd = -1;
+    // Raw directory records as the kernel delivers them, kept across searches
+    // so that a walk reusing the object allocates nothing per directory.
+    std::vector<char> m_buffer;
+    std::size_t m_used = 0;
+    std::size_t m_next = 0;
     std::string m_prefix;
     DirectoryId m_id;
 };
