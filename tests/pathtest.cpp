@@ -9,28 +9,6 @@ class PathTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void findIndex_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<char>("ch");
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("last");
-        QTest::newRow("dots") << QByteArray("x.y.z") << '.' << 1 << 3;
-        QTest::newRow("absent") << QByteArray("xyz") << '.' << -1 << -1;
-        QTest::newRow("empty") << QByteArray() << '.' << -1 << -1;
-        QTest::newRow("zero_byte_is_ordinary") << QByteArray("a\0b\0", 4) << '\0' << 1 << 3;
-    }
-    void findIndex()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(char, ch);
-        QFETCH(int, first);
-        QFETCH(int, last);
-        const std::string s(text.constData(), std::size_t(text.size()));
-        QCOMPARE(CKrCommon::GetSingleTon().findIndex(s, ch, true), first);
-        QCOMPARE(CKrCommon::GetSingleTon().findIndex(s, ch, false), last);
-    }
-
     // Each backslash below is one byte of the path.
     void decompose_data()
     {
@@ -57,6 +35,9 @@ private Q_SLOTS:
         row("dot_name", {".cfg", "", "", "", "", ".cfg"});
         row("dot_name_in_dot_directory", {"d.x/.cfg.bak", "d.x", "d.x", "d.x/", "", ".cfg.bak"});
         row("empty", {"", "", "", "", "", ""});
+        // A zero byte is an ordinary byte to the std::string members; the C string ends there.
+        const QByteArray zero("a\0.b/c", 6);
+        row("zero_byte", {zero, zero.left(4), zero.left(4), zero, "", "a"});
         // Any length: the old working buffer held 1023 bytes. GBK bytes pass through.
         const QByteArray gbk(3000, '\xD7');
         row("long", {gbk + '\\' + gbk + ".tif", gbk, gbk, gbk + '\\' + gbk, ".tif", gbk + ".tif"});
@@ -70,13 +51,17 @@ private Q_SLOTS:
         QFETCH(QByteArray, suffix);
         QFETCH(QByteArray, fileName);
         CKrCommon &common = CKrCommon::GetSingleTon();
-        const std::string p = path.toStdString();
+        const std::string p(path.constData(), std::size_t(path.size()));
         QCOMPARE(QByteArray::fromStdString(common.getRootPath(p)), root);
         QCOMPARE(QByteArray::fromStdString(common.getParentPath(p)), parent);
         QCOMPARE(QByteArray::fromStdString(common.getFileNameWithOutSuffix(p)), withoutSuffix);
         QCOMPARE(QByteArray::fromStdString(common.getSuffixByFileName(p)), suffix);
         QCOMPARE(QByteArray::fromStdString(common.getFileNameFormPath(p.c_str())), fileName);
         QCOMPARE(common.getFileNameFormPath(nullptr), std::string());
+        for (const char ch : {'.', '\\', '\0'}) {
+            QCOMPARE(common.findIndex(p, ch, true), path.indexOf(ch));
+            QCOMPARE(common.findIndex(p, ch, false), path.lastIndexOf(ch));
+        }
     }
 };
 
