@@ -262,34 +262,97 @@ public:
 
     // ---- Paths, directories, files and processes -------------------------
 
-    /** Index of the first or last byte equal to @p ch, or -1. */
+    /**
+     * Finds a byte in @p text, over its whole length (a zero byte is an
+     * ordinary byte).
+     * @param forward true for the first occurrence, false for the last
+     * @return the byte index, or -1 when @p text holds no @p ch (or is empty)
+     */
     int findIndex(std::string text, char ch, bool forward);
 
-    /** The part of @p path before its first separator. */
+    /**
+     * The text of @p path before its first separator ("/" or "\"):
+     * D:\data\img.tif gives D:. Pure text; the file system is not asked.
+     * @return empty when @p path has no separator or begins with one
+     */
     std::string getRootPath(std::string path);
 
-    /** The part of @p path before its last separator. */
+    /**
+     * The text of @p path before its last separator ("/" or "\"):
+     * D:\data\img.tif and D:\data\ both give D:\data.
+     * @return empty when @p path has no separator, or only a leading one
+     */
     std::string getParentPath(std::string path);
 
-    /** @p path without its suffix. */
+    /**
+     * @p path without its suffix, directories kept: the text before the first
+     * "." of the last component (the text after the last "/" or "\").
+     * D:\old.dir\img.tar.gz gives D:\old.dir\img; .cfg gives the empty string.
+     * @return the whole of @p path when its last component has no "."
+     */
     std::string getFileNameWithOutSuffix(std::string path);
 
-    /** The suffix of @p path, the dot included. */
+    /**
+     * The suffix of @p path: the last component from its first "." on, the
+     * dot included. D:\old.dir\img.tar.gz gives .tar.gz.
+     * @return empty when the last component has no ".", or begins with one (.cfg)
+     */
     std::string getSuffixByFileName(std::string path);
 
-    /** The last component of @p path. */
+    /**
+     * The last component of @p path, of any length. One trailing separator is
+     * dropped first (D:\data\dir\ gives dir). When @p path holds a "\",
+     * only "\" separates: a\b/d.tif gives b/d.tif.
+     * @return empty for a null or empty path
+     */
     std::string getFileNameFormPath(const char *path);
 
-    /** Creates the missing directories above the last component of @p path. */
+    /**
+     * Creates, outermost first, the missing directories above the last
+     * component of @p path; the last component itself is not created
+     * (a/b/img.tif makes a and a/b; a/b/ does too; a/b makes a only).
+     * Both "/" and "\" separate. The path reaches the file system as
+     * QString::toLocal8Bit() gives it; any length.
+     * @note Failures are not reported: a directory that cannot be made is missing afterwards.
+     */
     void createDir(const QString &path);
 
-    /** The full paths of all files below the directory @p path. */
+    /**
+     * The paths of all files below a directory, depth first, in the order the
+     * file system lists them; directories themselves are not listed.
+     *
+     * @p path is searched as @p path + "*", so it is given with a trailing
+     * separator (/data/); /data instead lists the entries of / whose names
+     * begin with data. Each path is the text of its level followed by the
+     * name; a subdirectory's level is its parent's text, its name and "/"
+     * (on Windows "\"). Directories whose names begin with "." are skipped;
+     * links to directories are followed, but never into a directory that is
+     * already being walked. Names come back through QString::fromLocal8Bit(),
+     * so each path opens again with toLocal8Bit().
+     * @return empty when @p path cannot be read; an unreadable subdirectory
+     *         contributes nothing and the walk goes on
+     */
     QStringList RecureDir(const QString &path);
 
-    /** True when both files have the same size and content. */
+    /**
+     * Whether two files hold the same bytes. The paths reach the file system
+     * byte for byte and the files are read in binary; files of different
+     * sizes are told apart without reading them.
+     * @return false for a null path, a file that cannot be opened or read,
+     *         and files of different size or content
+     * @note Blocks while reading both files.
+     */
     bool compareFile(const char *path1, const char *path2);
 
-    /** Ends the first running process whose executable file name is @p name. */
+    /**
+     * Ends at once (SIGKILL on Linux) the first running process, in ascending
+     * process id, whose executable file name equals @p name ignoring the case
+     * of A-Z; other bytes must be equal. The name is the file name without
+     * directory (viewer.exe; viewer, or a full path, match nothing). Only the
+     * first match ends, and that may be the calling process.
+     * @return true when a match was found and its termination requested (not
+     *         awaited); false for a null name or when nothing matches
+     */
     bool killProcessFromName(const char *name);
 
 protected:

@@ -17,6 +17,8 @@ foreach(expected
     "CKrCommon::blockUserRelation("
     "Block::relateSheet(SheetScope const&)"
     "CKrCommon::insertLineBreak(QString&, int)"
+    "CKrCommon::RecureDir(QString const&)"
+    "CKrCommon::compareFile(char const*, char const*)"
     "CKrCommon::staticMetaObject"
     "CKrCommon::m_Instance"
     "CKrLumoParaFile::CKrLumoParaFile(IMAGE_TYPE_INFO)"
