@@ -26,7 +26,12 @@ struct KRCOMMON_EXPORT SheetScope {
     float bottom = 0.0f; ///< smaller y bound
     int id = 0;          ///< the sheet's identifier
 
-    /** True when (@p x, @p y) lies strictly inside the sheet. */
+    /**
+     * True when (@p x, @p y) lies strictly inside the sheet: left < x < right
+     * and bottom < y < top. A point on the boundary is outside, a NaN
+     * coordinate is never inside, and a sheet with left >= right or
+     * bottom >= top contains no point.
+     */
     bool contains(float x, float y) const;
 };
 
@@ -42,7 +47,16 @@ struct KRCOMMON_EXPORT Block {
     float y2 = 0.0f;        ///< y of the opposite corner
     std::set<int> sheetIds; ///< identifiers of the related sheets, ascending
 
-    /** Adds @p sheet's id to sheetIds when the sheet is related to this block. */
+    /**
+     * Adds @p sheet's id to sheetIds when the sheet is related to this block:
+     * when a corner of the block lies strictly inside the sheet
+     * (SheetScope::contains), or when block and sheet share a part of
+     * positive area. Touching along an edge or at a corner only is no
+     * relation; a NaN coordinate takes part in none; a sheet with
+     * left >= right or bottom >= top relates to nothing.
+     * Ids are only ever added, never removed.
+     * @throw std::bad_alloc when the id cannot be inserted
+     */
     void relateSheet(const SheetScope &sheet);
 };
 
@@ -107,76 +121,238 @@ public:
 
     // ---- Geometry: sheets and blocks, coordinate lists -------------------
 
-    /** Relates every sheet to the blocks it reaches into; only adds ids. */
+    /**
+     * Relates every sheet to every block it reaches into, by the rule of
+     * Block::relateSheet, with the result of testing all pairs.
+     *
+     * Candidate pairs come from a sweep over the rectangles, so the work is
+     * O((n + k) log n) for n sheets and blocks and k relations, whatever the
+     * layout, and the extra memory is linear in n.
+     *
+     * @param sheets the map sheets; only read
+     * @param blocks updated in place: ids are added to the blocks' sheetIds,
+     *        never removed; the number, order and other fields of the blocks
+     *        stay as they were
+     * @throw std::bad_alloc when memory runs out; ids added before stay
+     * @note Thread-safe on different @p blocks vectors.
+     */
     void blockUserRelation(const std::vector<SheetScope> &sheets, std::vector<Block> &blocks);
 
-    /** Appends the numbers of "x1;x2;...|y1;y2;..." to @p xList and @p yList. */
+    /**
+     * Appends the numbers of a coordinate list "x1;x2;...|y1;y2;..." to
+     * @p xList and @p yList.
+     *
+     * The text is split at every "|", then each of its first two parts at
+     * every ";", empty parts kept; parts after the second are ignored. Every
+     * token gives one value, read as QVariant::toDouble() reads it (C locale,
+     * blanks around it allowed); a token that cannot be read, the empty one
+     * included, gives 0.0. A text without "|" appends to @p xList only.
+     *
+     * @param xList receives the values of the first part; values already in
+     *        it stay in front
+     * @param yList receives the values of the second part, the same way
+     * @param text the coordinate list
+     */
     void ptTransfer(QList<double> &xList, QList<double> &yList, QString text);
 
     // ---- Text encodings --------------------------------------------------
 
-    /** Converts local code page text to UTF-8 into @p out. */
+    /**
+     * Converts local code page text to UTF-8.
+     *
+     * The local code page is Qt's local 8-bit codec,
+     * QTextCodec::codecForLocale(). Ill-formed input becomes U+FFFD.
+     * @param out receives exactly the converted bytes; what it held before is dropped
+     * @param text the text; null fails
+     * @param length the number of bytes to convert, or -1 for a zero-terminated
+     *        text, whose terminator is converted too (so @p out ends with a zero byte)
+     * @return true when @p out holds the conversion; false for a null @p text,
+     *         a @p length of 0 or below -1, or a conversion that gives no bytes,
+     *         and @p out is then empty
+     * @throw std::bad_alloc when @p out cannot grow; @p out is then empty
+     * @note Like every conversion member, reads the local codec at each call
+     *       and may run on several threads at once on different arguments.
+     */
     bool MBToUTF8(std::vector<char> &out, const char *text, int length);
 
-    /** Converts UTF-8 text to the local code page into @p out. */
+    /**
+     * Converts UTF-8 text to the local code page, as MBToUTF8() does the
+     * reverse. Ill-formed input becomes U+FFFD; characters the code page
+     * cannot represent become '?'.
+     * @return as MBToUTF8(); @p out is empty after false
+     */
     bool UTF8ToMB(std::vector<char> &out, const char *text, int length);
 
-    /** UTF-8 to the local code page, at most 511 bytes. */
+    /**
+     * Converts UTF-8 text to the local code page when the result is short.
+     * @return the converted text up to its first zero byte, or the empty
+     *         string when the conversion fails or gives 512 bytes or more
+     */
     std::string fromUtf8(std::string text);
 
-    /** Local code page to UTF-8, any length. */
+    /**
+     * Converts local code page text of any length to UTF-8.
+     * @param text read up to its first zero byte
+     * @return the converted text; ill-formed input becomes U+FFFD
+     * @throw std::bad_alloc when memory runs out
+     */
     std::string convertToU8(std::string text);
 
-    /** UTF-8 to the local code page, any length. */
+    /**
+     * Converts UTF-8 text of any length to the local code page.
+     * @param text read up to its first zero byte
+     * @return the converted text; ill-formed input becomes U+FFFD, and that
+     *         and any other character the code page cannot represent become '?'
+     * @throw std::bad_alloc when memory runs out
+     */
     std::string convertToMB(std::string text);
 
-    /** UTF-8 to the local code page in place, at most 511 bytes. */
+    /**
+     * Converts zero-terminated UTF-8 text to the local code page in place.
+     *
+     * The result is written over @p text only when it is shorter than 512
+     * bytes and no longer than the input, so it always fits where the input was.
+     * @return @p text holding the converted text, or null (and @p text
+     *         untouched) for a null or empty text, a failed conversion, or a
+     *         result that is too long
+     */
     char *convertToMB(char *text);
 
-    /** Copies @p src and a terminator into @p dst of @p dstSize bytes. */
+    /**
+     * Copies the bytes of @p src and a terminating zero byte into @p dst.
+     * @param dstSize the capacity of @p dst in bytes
+     * @return true when copied; false, writing nothing, for a null @p dst, an
+     *         empty @p src, or a @p dstSize (negative included) without room
+     *         for all of @p src and the terminator
+     */
     bool vtrcToChar(char *dst, std::vector<char> &src, int dstSize);
 
     // ---- String helpers --------------------------------------------------
 
-    /** Turns every "/" into "\\". */
+    /**
+     * Turns every "/" of @p path into "\\". The text ends at the first zero
+     * byte: when it holds a "/" the string is cut there, otherwise the string
+     * is left exactly as it was.
+     */
     void serialStr(std::string &path);
 
-    /** Inserts line breaks; the break count is fixed from the length before. */
+    /**
+     * Breaks @p text into lines of @p lineWidth bytes, the "\n" included.
+     *
+     * The breaks stand at indexes lineWidth - 1, 2 lineWidth - 1, ... of the
+     * result; their number, size / lineWidth, is fixed from the size before,
+     * so the last line holds all the rest and may be longer than the others.
+     * A text no longer than @p lineWidth is left unchanged, and so is every
+     * text for a @p lineWidth of 0. With @p lineWidth 1 the first byte is
+     * followed by size breaks, then the rest.
+     */
     void insertLineBreak(std::string &text, unsigned int lineWidth);
 
-    /** Inserts line breaks; the break count follows the growing length. */
+    /**
+     * Breaks @p text into lines of @p lineWidth UTF-16 code units, the "\n"
+     * included.
+     *
+     * The breaks stand at indexes lineWidth - 1, 2 lineWidth - 1, ... and go
+     * on to the end of the text: (size - 1) / (lineWidth - 1) breaks, the last
+     * line holding 1 to lineWidth - 1 code units, no break at the end. A text
+     * no longer than @p lineWidth is left unchanged, and so is every text for
+     * a @p lineWidth below 2.
+     */
     void insertLineBreak(QString &text, int lineWidth);
 
     // ---- Paths, directories, files and processes -------------------------
 
-    /** Index of the first or last byte equal to @p ch, or -1. */
+    /**
+     * Finds a byte in @p text, over its whole length (a zero byte is an
+     * ordinary byte).
+     * @param forward true for the first occurrence, false for the last
+     * @return the byte index, or -1 when @p text holds no @p ch (or is empty)
+     */
     int findIndex(std::string text, char ch, bool forward);
 
-    /** The part of @p path before its first separator. */
+    /**
+     * The text of @p path before its first separator ("/" or "\"):
+     * D:\data\img.tif gives D:. Pure text; the file system is not asked.
+     * @return empty when @p path has no separator or begins with one
+     */
     std::string getRootPath(std::string path);
 
-    /** The part of @p path before its last separator. */
+    /**
+     * The text of @p path before its last separator ("/" or "\"):
+     * D:\data\img.tif and D:\data\ both give D:\data.
+     * @return empty when @p path has no separator, or only a leading one
+     */
     std::string getParentPath(std::string path);
 
-    /** @p path without its suffix. */
+    /**
+     * @p path without its suffix, directories kept: the text before the first
+     * "." of the last component (the text after the last "/" or "\").
+     * D:\old.dir\img.tar.gz gives D:\old.dir\img; .cfg gives the empty string.
+     * @return the whole of @p path when its last component has no "."
+     */
     std::string getFileNameWithOutSuffix(std::string path);
 
-    /** The suffix of @p path, the dot included. */
+    /**
+     * The suffix of @p path: the last component from its first "." on, the
+     * dot included. D:\old.dir\img.tar.gz gives .tar.gz.
+     * @return empty when the last component has no ".", or begins with one (.cfg)
+     */
     std::string getSuffixByFileName(std::string path);
 
-    /** The last component of @p path. */
+    /**
+     * The last component of @p path, of any length. One trailing separator is
+     * dropped first (D:\data\dir\ gives dir). When @p path holds a "\",
+     * only "\" separates: a\b/d.tif gives b/d.tif.
+     * @return empty for a null or empty path
+     */
     std::string getFileNameFormPath(const char *path);
 
-    /** Creates the missing directories above the last component of @p path. */
+    /**
+     * Creates, outermost first, the missing directories above the last
+     * component of @p path; the last component itself is not created
+     * (a/b/img.tif makes a and a/b; a/b/ does too; a/b makes a only).
+     * Both "/" and "\" separate. The path reaches the file system as
+     * QString::toLocal8Bit() gives it; any length.
+     * @note Failures are not reported: a directory that cannot be made is missing afterwards.
+     */
     void createDir(const QString &path);
 
-    /** The full paths of all files below the directory @p path. */
+    /**
+     * The paths of all files below a directory, depth first, in the order the
+     * file system lists them; directories themselves are not listed.
+     *
+     * @p path is searched as @p path + "*", so it is given with a trailing
+     * separator (/data/); /data instead lists the entries of / whose names
+     * begin with data. Each path is the text of its level followed by the
+     * name; a subdirectory's level is its parent's text, its name and "/"
+     * (on Windows "\"). Directories whose names begin with "." are skipped;
+     * links to directories are followed, but never into a directory that is
+     * already being walked. Names come back through QString::fromLocal8Bit(),
+     * so each path opens again with toLocal8Bit().
+     * @return empty when @p path cannot be read; an unreadable subdirectory
+     *         contributes nothing and the walk goes on
+     */
     QStringList RecureDir(const QString &path);
 
-    /** True when both files have the same size and content. */
+    /**
+     * Whether two files hold the same bytes. The paths reach the file system
+     * byte for byte and the files are read in binary; files of different
+     * sizes are told apart without reading them.
+     * @return false for a null path, a file that cannot be opened or read,
+     *         and files of different size or content
+     * @note Blocks while reading both files.
+     */
     bool compareFile(const char *path1, const char *path2);
 
-    /** Ends the first running process whose executable file name is @p name. */
+    /**
+     * Ends at once (SIGKILL on Linux) the first running process, in ascending
+     * process id, whose executable file name equals @p name ignoring the case
+     * of A-Z; other bytes must be equal. The name is the file name without
+     * directory (viewer.exe; viewer, or a full path, match nothing). Only the
+     * first match ends, and that may be the calling process.
+     * @return true when a match was found and its termination requested (not
+     *         awaited); false for a null name or when nothing matches
+     */
     bool killProcessFromName(const char *name);
 
 protected:

@@ -34,9 +34,12 @@ struct IMAGE_TYPE_INFO {
  * line-oriented text file.
  *
  * Paths are 8-bit text in the local code page; they reach the file system and
- * the model byte for byte. A path matches a listed one that equals it when
- * ASCII letter case is ignored; added paths are stored with their ASCII
- * letters lowercased.
+ * the model byte for byte. A path is stored as given and matches only a
+ * listed path with the same bytes, as file systems on Linux compare names
+ * (files saved by earlier versions hold lowercased paths, which match that
+ * spelling). Suffixes are matched against the file filters ignoring ASCII
+ * letter case. The file holds one path per line, so a path holding a line
+ * break (CR or LF) is never listed.
  *
  * Copies share one implementation: a file added through one copy is seen
  * through the other. The shared object is released after the last copy.
@@ -73,22 +76,39 @@ public:
     bool load4File(const char *path);
 
     /**
-     * Writes the content to @p path. The file is replaced atomically: on
-     * failure the previous file stays byte for byte as it was.
-     * @return false on any error (cannot create, write, flush or rename)
+     * Writes the content to @p path.
+     *
+     * The save is atomic where a new file can take the old one's place: a
+     * temporary file beside it, given the old file's owner, group and
+     * permissions, is written, flushed and renamed over it; on failure the
+     * previous file stays byte for byte as it was. Where a rename would
+     * change what the file is (it has other hard links, its owner or group
+     * cannot be given to a new file, or its directory takes no new file) the
+     * file is written in place: truncated, written, flushed and closed. A
+     * write error then still gives false, but may leave the file cut short.
+     *
+     * A file the caller may not write is never saved over, and a sensor type
+     * holding CR, LF or NUL is refused, as it would not read back the same.
+     * @return false on any error (refused, cannot create, write, flush or
+     *         rename); the file is then untouched, except after a write error
+     *         in place
      */
     bool save2File(const char *path);
 
     /**
-     * Adds the data file @p path to the list of its kind, unless it is listed.
+     * Adds the data file @p path, as given, to the list of its kind unless
+     * the list holds it already.
      * @param isGeoSysGcd true to make @p path the GeoSysGcd file, whatever its suffix
-     * @return true when the file can be shown (also when it was listed already)
+     * @return true when the file can be shown (also when it was listed
+     *         already); false, changing nothing, when it cannot
      */
     bool addViewFile(const char *path, bool isGeoSysGcd);
 
     /**
-     * Removes the data file @p path from the list of its kind.
-     * @return true when the file can be shown (also when it was not listed)
+     * Removes the data file @p path from the list of its kind: the first
+     * listed path with the same bytes.
+     * @return true when the file can be shown (also when it was not listed);
+     *         false, changing nothing, when it cannot
      */
     bool delViewFile(const char *path);
 
@@ -98,7 +118,8 @@ public:
     /**
      * Whether the data file @p path can be shown, by its suffix.
      * @return the type code: 6 aerial, 7 satellite, 8 ADS photograph; -1 when
-     *         it cannot be shown (also for a null path)
+     *         it cannot be shown (also for a null path and for a path holding
+     *         CR or LF)
      */
     int isCanShow(const char *path);
 

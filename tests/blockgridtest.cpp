@@ -103,12 +103,18 @@ private Q_SLOTS:
         QTest::addColumn<float>("width");
         QTest::addColumn<float>("height");
         QTest::addColumn<float>("blockWidth");
-        QTest::newRow("negative_width") << -60.f << 30.f << 30.f;
-        QTest::newRow("negative_width_zero_height") << -60.f << 0.f << 30.f;
-        QTest::newRow("zero_block_width") << 60.f << 30.f << 0.f;
-        QTest::newRow("nan_width") << std::numeric_limits<float>::quiet_NaN() << 30.f << 30.f;
-        QTest::newRow("infinite_width") << std::numeric_limits<float>::infinity() << 30.f << 30.f;
-        QTest::newRow("count_beyond_32_bits") << 1e12f << 30.f << 1.f;
+        QTest::addColumn<float>("blockHeight");
+        const float inf = std::numeric_limits<float>::infinity();
+        QTest::newRow("negative_width") << -60.f << 30.f << 30.f << 30.f;
+        QTest::newRow("negative_width_zero_height") << -60.f << 0.f << 30.f << 30.f;
+        QTest::newRow("zero_block_width") << 60.f << 30.f << 0.f << 30.f;
+        QTest::newRow("nan_width") << std::numeric_limits<float>::quiet_NaN() << 30.f << 30.f << 30.f;
+        QTest::newRow("infinite_width") << inf << 30.f << 30.f << 30.f;
+        QTest::newRow("count_beyond_32_bits") << 1e12f << 30.f << 1.f << 30.f;
+        QTest::newRow("infinite_block_width") << 60.f << 30.f << inf << 30.f;
+        QTest::newRow("minus_infinite_block_width") << 60.f << 30.f << -inf << 30.f;
+        QTest::newRow("infinite_block_height") << 60.f << 30.f << 30.f << inf;
+        QTest::newRow("minus_infinite_block_height") << 60.f << 30.f << 30.f << -inf;
     }
 
     void unsizableGridThrowsAndAppendsNothing()
@@ -116,8 +122,9 @@ private Q_SLOTS:
         QFETCH(float, width);
         QFETCH(float, height);
         QFETCH(float, blockWidth);
+        QFETCH(float, blockHeight);
         Grid rows{{1.f, 2.f}};
-        QVERIFY_EXCEPTION_THROWN(CKrCommon::GetSingleTon().calBlock(rows, 0, 0, width, height, blockWidth, 30.f),
+        QVERIFY_EXCEPTION_THROWN(CKrCommon::GetSingleTon().calBlock(rows, 0, 0, width, height, blockWidth, blockHeight),
                                  std::length_error);
         QCOMPARE(rows.size(), std::size_t(1));
     }

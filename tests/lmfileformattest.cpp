@@ -86,6 +86,12 @@ private Q_SLOTS:
         }
         QTest::newRow("large_file") << content + QByteArray(10 << 20, 'z') << model + QByteArray(10 << 20, 'z')
                                     << QByteArray();
+        // A NUL ends a line's text also when the line straddles two read blocks, before or after the boundary.
+        for (const int shift : {-8, 2}) {
+            const QByteArray text((1 << 20) - 4 + shift, 'a');
+            QTest::addRow("nul_in_straddling_line_%d", shift) << "IMG\n" + text + '\0' + QByteArray(20, 'q') + "\nb\n"
+                                                              << "IMG=" + text + "|IMG=b" << QByteArray();
+        }
     }
 
     // Loaded over another model, saved over a longer file with a GBK (not UTF-8) name, read back.
@@ -124,6 +130,15 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("sub")});
         QVERIFY(QDir(dir.filePath(QStringLiteral("sub"))).isEmpty());
         QVERIFY(!lm.load4File(missing.constData()) && !lm.load4File(nullptr));
+        // A path the reader would not give back fails the save; the old file stays.
+        const QByteArray kept = put(dir, "kept.lm", example);
+        QVERIFY(lm.load4File(kept.constData()));
+        const QByteArray before = summary(lm);
+        for (const QString &bad : {QStringLiteral("a\nGCP"), QStringLiteral("a\r"), QString(QChar())}) {
+            lm.m_GcpList.append(bad);
+            QVERIFY(!lm.save2File(kept.constData()) && lm.load4File(kept.constData()));
+            QCOMPARE(summary(lm), before);
+        }
     }
 };
 

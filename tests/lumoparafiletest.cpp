@@ -8,9 +8,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
 #include <csignal>
+#include <functional>
+#include <grp.h>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,51 +22,114 @@ Q_DECLARE_METATYPE(IMAGE_TYPE_INFO)
 
 namespace {
 
+const IMAGE_TYPE_INFO aerial{"", 1, ""};
+constexpr uid_t nobody = 65534; // nobody:nogroup
+
 QByteArray contents(const QByteArray &path)
 {
     QFile in(QFile::decodeName(path));
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<unreadable>");
 }
 
-// The bytes save2File writes for @p file.
+void put(const QByteArray &path, const QByteArray &bytes)
+{
+    QFile out(QFile::decodeName(path));
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+}
+
+// The bytes save2File writes for @p file over a file holding "old", or
+// "<failed>" and what the file holds after a failed save.
 QByteArray saved(CKrLumoParaFile &file)
 {
     QTemporaryDir dir;
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("view.txt")));
-    return file.save2File(path.constData()) ? contents(path) : QByteArray("<failed>");
+    put(path, "old");
+    const bool ok = file.save2File(path.constData());
+    return (ok ? "" : "<failed>") + contents(path);
 }
 
+// A memory figure of this process from /proc/self/status ("VmRSS:   1234 kB"), in KiB.
+long memoryKiB(const char *field)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    const QByteArray status = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return status.mid(status.indexOf(field) + int(qstrlen(field))).split('k').first().trimmed().toLong();
+}
+
+// Runs @p work in a forked child, as nobody when @p asNobody; its result is the exit status.
+int inChild(bool asNobody, const std::function<int()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+            ::_exit(99);
+        ::_exit(work());
+    }
+    int status = -1;
+    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A file to save over, set up by root, and who saves it.
+struct Target {
+    uid_t fileOwner;
+    mode_t fileMode;
+    uid_t dirOwner;
+    mode_t dirMode;
+    bool hardLink, asNobody, saved, inPlace; // hard link: outside the directory; in place: same inode
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Target)
 
 class LumoParaFileTest : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    // The record's category never counts: a facade always serves source data.
-    void recordServed_data()
+    // Steps: '+' addViewFile, '*' addViewFile as the GeoSysGcd file, '-' delViewFile, each followed by the result
+    // ('1' true, '0' false); '?' isCanShow followed by the code ('n' for -1); then the path. The record's category
+    // never counts: a facade always serves source data.
+    void edits_data()
     {
         QTest::addColumn<IMAGE_TYPE_INFO>("info");
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArrayList>("steps");
         QTest::addColumn<QByteArray>("file");
-        QTest::newRow("dem_record_sat_tianhui1")
-            << IMAGE_TYPE_INFO{"\xCC\xEC\xBB\xE6\xD2\xBB\xBA\xC5", 2, "DEM"} << QByteArray("D:/Img/A.TIF") << 7
-            << QByteArray("SatPhoto [SensorType = TH]\nd:/img/a.tif\n\n");
-        QTest::newRow("gcp_record_gcp") << IMAGE_TYPE_INFO{"", 1, "GCP"} << QByteArray("a.gcp") << -1 << QByteArray();
-        QTest::newRow("empty_record_ads")
-            << IMAGE_TYPE_INFO{"", 3, ""} << QByteArray("A.SUP") << 8 << QByteArray("AdsPhoto\na.sup\n\n");
+        const QByteArray refused = "<failed>old";
+        const auto row = [](const char *name, const IMAGE_TYPE_INFO &info, const QByteArrayList &steps,
+                            const QByteArray &file) { QTest::newRow(name) << info << steps << file; };
+        row("dem_record_sat_tianhui1", {"\xCC\xEC\xBB\xE6\xD2\xBB\xBA\xC5", 2, "DEM"},
+            {"?7D:/Img/A.TIF", "+1D:/Img/A.TIF"}, "SatPhoto [SensorType = TH]\nD:/Img/A.TIF\n\n");
+        row("gcp_record_gcp", {"", 1, "GCP"}, {"?na.gcp", "+0a.gcp"}, "");
+        row("empty_record_ads", {"", 3, ""}, {"?8A.SUP", "+1A.SUP"}, "AdsPhoto\nA.SUP\n\n");
+        // 0x88 0x44 and 0x88 0x64 are two GBK characters.
+        row("paths_exact", aerial,
+            {"+1/data/Flight07/IMG_0001.JPG", "+1d:/\x88\x44/a.jpg", "+1d:/\x88\x64/a.jpg",
+             "-1/data/flight07/img_0001.jpg", "-1d:/\x88\x64/a.jpg"},
+            "AeroPhoto\n/data/Flight07/IMG_0001.JPG\nd:/\x88\x44/a.jpg\n\n");
+        row("line_breaks_refused", {"", 2, ""},
+            {"?nd:/x\nGeoSysGcd\nd:/other.tif", "+0d:/x\nGeoSysGcd\nd:/other.tif", "*0d:/c.gcp\r", "+1d:/a.tif",
+             "-0d:/\ra.tif", "-0d:/\na.tif"},
+            "SatPhoto [SensorType = ]\nd:/a.tif\n\n");
+        row("sensor_type_planting_lines", {"Z3]\nGeoSysGcd\nd:/evil.gcp\n\nSatPhoto [SensorType = Z3", 2, ""},
+            {"+1d:/a.tif"}, refused);
+        row("sensor_type_cr", {"Z3\r", 2, ""}, {"+1d:/a.tif"}, refused);
+        row("sensor_type_nul", {std::string("Z3\0x", 4), 2, ""}, {"+1d:/a.tif"}, refused);
     }
-    void recordServed()
+    void edits()
     {
         QFETCH(IMAGE_TYPE_INFO, info);
-        QFETCH(QByteArray, path);
-        QFETCH(int, code);
+        QFETCH(QByteArrayList, steps);
         QFETCH(QByteArray, file);
 
         CKrLumoParaFile facade(info);
-        QCOMPARE(facade.isCanShow(path.constData()), code);
-        QCOMPARE(facade.addViewFile(path.constData(), false), code > 0);
+        for (const QByteArray &step : steps) {
+            const char *path = step.constData() + 2;
+            const int result = step[0] == '?'   ? facade.isCanShow(path)
+                               : step[0] == '-' ? facade.delViewFile(path)
+                                                : facade.addViewFile(path, step[0] == '*');
+            QVERIFY2(result == (step[1] == 'n' ? -1 : step[1] - '0'), step.constData());
+        }
         QCOMPARE(saved(facade), file);
     }
 
@@ -85,7 +152,7 @@ private Q_SLOTS:
         assigned = copy; // frees the ADS implementation; ASan reports a leak otherwise
         QVERIFY(original->addViewFile("d:/a.jpg", false));
         QVERIFY(copy.addViewFile("d:/b.jpg", false));
-        QVERIFY(assigned.delViewFile("D:/B.JPG"));
+        QVERIFY(assigned.delViewFile("d:/b.jpg"));
         original.reset(); // the copies outlive the original
         QCOMPARE(saved(copy), QByteArray("AeroPhoto\nd:/a.jpg\n\n"));
         QCOMPARE(saved(assigned), QByteArray("AeroPhoto\nd:/a.jpg\n\n"));
@@ -106,26 +173,99 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("view.txt")));
-        CKrLumoParaFile file(IMAGE_TYPE_INFO{"", 1, ""});
+        CKrLumoParaFile file(aerial);
         QVERIFY(file.addViewFile("d:/old.jpg", false) && file.save2File(path.constData()));
         const QByteArray before = contents(path);
         for (int i = 0; i < 20000; ++i)
             file.addViewFile(("d:/photos/" + QByteArray::number(i) + ".jpg").constData(), false);
 
-        const pid_t pid = ::fork();
-        if (pid == 0) {
+        const int result = inChild(false, [&] {
             const rlimit limit{64 * 1024, 64 * 1024};
             std::signal(SIGXFSZ, SIG_IGN);
-            ::_exit(::setrlimit(RLIMIT_FSIZE, &limit) != 0 ? 2 : file.save2File(path.constData()) ? 1 : 0);
-        }
-        int status = -1;
-        QCOMPARE(::waitpid(pid, &status, 0), pid);
-        QCOMPARE(status, 0); // 256: save2File returned true; 512: no limit set; below 256: a signal
+            return ::setrlimit(RLIMIT_FSIZE, &limit) != 0 ? 2 : file.save2File(path.constData()) ? 1 : 0;
+        });
+        QCOMPARE(result, 0); // 1: save2File returned true; 2: no limit set; -1: a signal
         QCOMPARE(contents(path), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("view.txt")});
         // Without the limit the same save succeeds: the limit was what made it fail.
         QVERIFY(file.save2File(path.constData()) && contents(path).size() > 64 * 1024);
+    }
+
+    // Root sets the file up; a child saves it, as nobody where the row says so.
+    void saveRespectsTarget_data()
+    {
+        QTest::addColumn<Target>("t");
+        // owner, mode, directory owner, directory mode, hard link, as nobody, saved, in place
+        QTest::newRow("read_only_file_refused") << Target{nobody, 0444, nobody, 0755, false, true, false, true};
+        QTest::newRow("root_keeps_owner_atomic") << Target{nobody, 0604, 0, 0755, false, false, true, false};
+        QTest::newRow("other_owner_in_place") << Target{0, 0666, nobody, 0755, false, true, true, true};
+        QTest::newRow("hard_link_in_place") << Target{0, 0644, 0, 0755, true, false, true, true};
+        QTest::newRow("unwritable_directory_in_place") << Target{nobody, 0644, nobody, 0555, false, true, true, true};
+    }
+    void saveRespectsTarget()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to set up files of another user");
+        QFETCH(Target, t);
+        QTemporaryDir tmp;
+        const QByteArray top = QFile::encodeName(tmp.path()), dir = top + "/d", path = dir + "/view.txt";
+        QVERIFY(::chmod(top.constData(), 0755) == 0 && ::mkdir(dir.constData(), 0755) == 0);
+        put(path, "old");
+        QVERIFY(::chown(path.constData(), t.fileOwner, t.fileOwner) == 0 && ::chmod(path.constData(), t.fileMode) == 0);
+        QVERIFY(!t.hardLink || ::link(path.constData(), (top + "/link.txt").constData()) == 0);
+        QVERIFY(::chown(dir.constData(), t.dirOwner, t.dirOwner) == 0 && ::chmod(dir.constData(), t.dirMode) == 0);
+        struct stat before, after;
+        QVERIFY(::stat(path.constData(), &before) == 0);
+
+        CKrLumoParaFile file(aerial);
+        QVERIFY(file.addViewFile("d:/a.jpg", false));
+        // 99: the child could not become nobody
+        QCOMPARE(inChild(t.asNobody, [&] { return file.save2File(path.constData()) ? 1 : 0; }), int(t.saved));
+        const QByteArray expected = t.saved ? "AeroPhoto\nd:/a.jpg\n\n" : "old";
+        QCOMPARE(contents(path), expected);
+        if (t.hardLink)
+            QCOMPARE(contents(top + "/link.txt"), expected);
+        QVERIFY(::stat(path.constData(), &after) == 0);
+        QCOMPARE(after.st_ino == before.st_ino, t.inPlace);
+        QVERIFY(after.st_uid == before.st_uid && after.st_gid == before.st_gid && after.st_mode == before.st_mode);
+        QCOMPARE(QDir(QFile::decodeName(dir)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("view.txt")});
+    }
+
+    // The temporary file's longer name must not be what makes a save fail: a name of NAME_MAX bytes, and a short
+    // name ending a path of PATH_MAX - 1 bytes.
+    void longestPathsSave()
+    {
+        QTemporaryDir tmp;
+        QByteArray deep = QFile::encodeName(tmp.path());
+        while (PATH_MAX - 1 - deep.size() > 130)
+            QVERIFY(::mkdir((deep += '/' + QByteArray(100, 'd')).constData(), 0755) == 0);
+        deep += '/' + QByteArray(PATH_MAX - 2 - deep.size(), 'n');
+        CKrLumoParaFile file(aerial);
+        QVERIFY(file.addViewFile("d:/a.jpg", false));
+        for (const QByteArray &path : {QFile::encodeName(tmp.path()) + '/' + QByteArray(NAME_MAX, 'n'), deep}) {
+            QVERIFY(file.save2File(path.constData()));
+            QCOMPARE(contents(path), QByteArray("AeroPhoto\nd:/a.jpg\n\n"));
+        }
+    }
+
+    // A line's text ends at its first NUL, so the rest of the line is not kept: 256 MiB of NUL bytes without a line
+    // feed load in little memory. The child answers with its peak growth in MiB.
+    void nulBytesNotKept()
+    {
+        QTemporaryDir tmp;
+        const QByteArray path = QFile::encodeName(tmp.filePath(QStringLiteral("nul.txt")));
+        put(path, "IMG\na.tif\n");
+        QVERIFY(::truncate(path.constData(), 256 << 20) == 0); // sparse: the NUL bytes take no disk
+        CKrLumoParaFile file(aerial);
+        const int grown = inChild(false, [&] {
+            const long rss = memoryKiB("VmRSS:");
+            if (!file.load4File(path.constData()))
+                return 255;
+            return int(std::min(memoryKiB("VmHWM:") - rss, 250L << 10) >> 10); // peak since the fork
+        });
+        QVERIFY2(grown >= 0 && grown < 32, QByteArray::number(grown).constData());
     }
 };
 

@@ -139,10 +139,15 @@ private Q_SLOTS:
         QTest::newRow("rename_fails") << Save{"dir.lmp",    "x",    1,         Finish::CommitOverNewDirectory,
                                               CommitFailed, EISDIR, "dir.lmp", "(read error)"};
         QTest::newRow("cancel") << Save{"old.lmp", "x", 1, Finish::Cancel, Saved, 0, "", oldData};
+        // A file with a second hard link is written in place; the old content
+        // stays until commit(), and a failed write still fails the save.
+        QTest::newRow("hard_link_cancel") << Save{"linked.lmp", big, 7919, Finish::Cancel, Saved, 0, "", oldData};
+        QTest::newRow("hard_link_size_limit")
+            << Save{"linked.lmp", big + big, 1 << 30, commit, CommitFailed, EFBIG, "", (big + big).left(fileSizeLimit)};
         QTest::newRow("destructor") << Save{"old.lmp", "x", 1, Finish::Destroy, Saved, 0, "", oldData};
     }
 
-    // In a fresh directory: old.lmp (mode 0646), sub/, a link chain
+    // In a fresh directory: old.lmp and linked.lmp = sub/twin.lmp (mode 0646), sub/, a link chain
     // view.lmp -> <dir>/sub/link -> real.lmp (dangling) and a link loop.
     void save()
     {
@@ -153,9 +158,13 @@ private Q_SLOTS:
         // QTemporaryDir decodes names through the locale and cannot remove this
         // one.
         const auto removeGbk = qScopeGuard([&] { ::unlink((dir + '/' + gbkName).constData()); });
-        const int fd = ::open((dir + "/old.lmp").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        QVERIFY(fd >= 0 && ::write(fd, oldData.constData(), size_t(oldData.size())) == oldData.size());
-        QVERIFY(::fchmod(fd, 0646) == 0 && ::close(fd) == 0 && ::mkdir((dir + "/sub").constData(), 0755) == 0);
+        QVERIFY(::mkdir((dir + "/sub").constData(), 0755) == 0);
+        for (const char *name : {"/old.lmp", "/linked.lmp"}) {
+            const int fd = ::open((dir + name).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+            QVERIFY(fd >= 0 && ::write(fd, oldData.constData(), size_t(oldData.size())) == oldData.size());
+            QVERIFY(::fchmod(fd, 0646) == 0 && ::close(fd) == 0);
+        }
+        QVERIFY(::link((dir + "/linked.lmp").constData(), (dir + "/sub/twin.lmp").constData()) == 0);
         QVERIFY(::symlink((dir + "/sub/link").constData(), (dir + "/view.lmp").constData()) == 0);
         QVERIFY(::symlink("real.lmp", (dir + "/sub/link").constData()) == 0);
         QVERIFY(::symlink("loop", (dir + "/loop").constData()) == 0);

@@ -63,32 +63,36 @@ private Q_SLOTS:
         const char *gcd = "GeoSysGcd\nD:/Old/Ctrl.gcp\n\n", *img = "IMG\nd:/x/a.tif\n\n";
         row("aero_entry_without_asterisk", aero, "", "+a.tif", 6, "AeroPhoto\na.tif\n\n");
         row("aero_k", aero, "", "+a.k", -1, "");
-        row("sat_tianhui1_code", sat, "", "+D:/A.TIF", 7, "SatPhoto [SensorType = TH]\nd:/a.tif\n\n");
+        row("sat_tianhui1_code", sat, "", "+D:/A.TIF", 7, "SatPhoto [SensorType = TH]\nD:/A.TIF\n\n");
         row("sat_ti", sat, "", "+a.ti", -1, "");
         row("atwork_sat_ziyuan3_code", {zy, 2, "AtWork"}, "", "+a.xml", 7, "SatPhoto [SensorType = Z3]\na.xml\n\n");
         row("sat_utf8_name_kept", {u8, 2, "SourceData"}, "", "+a.xml", 7,
             "SatPhoto [SensorType = " + QByteArray(u8) + "]\na.xml\n\n");
-        row("ads_sup", ads, "", "+A.SUP", 8, "AdsPhoto\na.sup\n\n");
+        row("ads_sup", ads, "", "+A.SUP", 8, "AdsPhoto\nA.SUP\n\n");
         row("ads_su", ads, "", "+a.su", -1, "");
         row("imagetype_4", {"", 4, "SourceData"}, "", "+a.tif", -1, "");
         row("lowercase_category", {"", 1, "sourcedata"}, "", "+a.jpg", -1, "");
         row("empty_category", {"", 1, ""}, "", "+a.tif", -1, "");
-        row("dem_upper", {"", 0, "DEM"}, "", "+D:/A.ASC", 3, "DEM\nd:/a.asc\n\n");
+        row("dem_upper", {"", 0, "DEM"}, "", "+D:/A.ASC", 3, "DEM\nD:/A.ASC\n\n");
         row("dlg_kxm", dlg, "", "+a.kxm", 4, "DLG\na.kxm\n\n");
         row("dlg_kx", dlg, "", "+a.kx", -1, "");
-        row("dom_txt_point_cloud", dom, "", "+D:/P/A.TXT", 5, "PtCloud\nd:/p/a.txt\n\n");
-        row("dom_tif_image", dom, "", "+D:/P/A.TIF", 2, "IMG\nd:/p/a.tif\n\n");
+        row("dom_txt_point_cloud", dom, "", "+D:/P/A.TXT", 5, "PtCloud\nD:/P/A.TXT\n\n");
+        row("dom_tif_image", dom, "", "+D:/P/A.TIF", 2, "IMG\nD:/P/A.TIF\n\n");
         row("no_suffix_dotted_dir", gcp, "", "+d:/data.old/readme", -1, "");
         row("gcp_add_keeps_case", gcp, gcd, "+D:/New/A.GCP", 1, "GeoSysGcd\nD:/New/A.GCP\n\n");
         row("gcp_del_other_path_keeps", gcp, gcd, "-d:/other/ctrl.gcp", 1, gcd);
-        row("gcp_del_same_path_other_case", gcp, gcd, "-d:/old/CTRL.GCP", 1, "");
+        row("gcp_del_same_path", gcp, gcd, "-D:/Old/Ctrl.gcp", 1, "");
+        row("gcp_del_other_case_keeps", gcp, gcd, "-d:/old/ctrl.gcp", 1, gcd);
+        row("gcp_line_break", gcp, gcd, "*d:/new.gcp\r", -1, gcd);
         row("geosysgcd_empty_path", {}, "", "*", 1, "");
         row("null_path", aero, gcd, "*(null)", -1, gcd);
         row("add_beside_ovr", dom, "IMG\nd:/x/a.tif.ovr\n\n", "+d:/x/a.tif", 2, "IMG\nd:/x/a.tif.ovr\nd:/x/a.tif\n\n");
         row("del_keeps_ovr", dom, "IMG\nd:/x/a.tif.ovr\nd:/x/a.tif\n\n", "-d:/x/a.tif", 2, "IMG\nd:/x/a.tif.ovr\n\n");
-        row("del_capitals_from_file", dom, "IMG\nD:/A.tif\nd:/b.tif\n\n", "-d:/a.TIF", 2, "IMG\nd:/b.tif\n\n");
+        row("del_exact_bytes", dom, "IMG\nD:/A.tif\nd:/a.tif\n\n", "-d:/a.tif", 2, "IMG\nD:/A.tif\n\n");
         row("del_not_listed", dom, img, "-d:/x/b.tif", 2, img);
         row("del_not_showable", dom, img, "-d:/x/a.ti", -1, img);
+        row("del_line_break", dom, img, "-d:/x/\na.tif", -1, img);
+        row("add_line_break", dom, "", "+d:/x\nGeoSysGcd\nd:/other.tif", -1, "");
         row("removeparafile_no_effect", dom, img, "~d:/x/a.tif", 2, img);
     }
     void registry()

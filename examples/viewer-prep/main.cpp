@@ -96,7 +96,7 @@ bool buildViewFile(const QString &workDir)
         return false;
     }
     std::printf("\nView parameter file %s, loaded back\n"
-                "(added paths are stored with their ASCII letters lowercased):\n",
+                "(paths are stored exactly as added):\n",
                 saved.constData());
     return printFile(copy);
 }

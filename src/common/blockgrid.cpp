@@ -24,6 +24,10 @@ struct AxisGrid {
 // made with; keep them, so results stay bit for bit the same.
 AxisGrid axisGrid(float start, float extent, float blockSize)
 {
+    // An infinite block size would pass every check below as a NaN origin
+    // (0 * inf) with one column: a grid of NaN instead of an error.
+    if (std::isinf(blockSize))
+        throwUnsizable();
     // NOTE: floor, not truncation toward zero: for a negative start the grid
     // line at or below it is the one left of it, and only then does the grid
     // cover the area. For starts >= 0 both give the same line.

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace krcommon::platform {
@@ -34,6 +35,24 @@ std::ptrdiff_t RawFileReader::read(char *buffer, std::size_t size)
         if (errno != EINTR)
             return -1;
     }
+}
+
+bool RawFileReader::status(Status &st) const
+{
+    struct stat s;
+    if (m_fd < 0 || ::fstat(m_fd, &s) != 0)
+        return false;
+    st.regular = S_ISREG(s.st_mode);
+    st.size = std::uint64_t(s.st_size);
+    st.device = std::uint64_t(s.st_dev);
+    st.inode = std::uint64_t(s.st_ino);
+    return true;
+}
+
+void RawFileReader::adviseSequential()
+{
+    if (m_fd >= 0)
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 void RawFileReader::close()

@@ -3,6 +3,7 @@
 #define KRCOMMON_PLATFORM_RAWFILE_H
 
 #include <cstddef>
+#include <cstdint>
 
 // Reading a file named by its own bytes. Paths handed to the library as
 // const char* reach the file system byte for byte: QFile would re-encode them
@@ -27,6 +28,20 @@ public:
      *         error (reading a directory, an I/O error)
      */
     std::ptrdiff_t read(char *buffer, std::size_t size);
+
+    /** What fstat tells of the open file. */
+    struct Status {
+        bool regular = false; // a plain file, whose size is its content's length
+        std::uint64_t size = 0;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
+
+    /** The open file's status; false when there is no open file or it cannot be examined. */
+    bool status(Status &st) const;
+
+    /** Tells the system the file will be read once from start to end (a larger read-ahead). */
+    void adviseSequential();
 
     void close();
 

@@ -20,23 +20,30 @@ void CLMFile::clear()
         (this->*section.list).clear();
     m_SensorTypeList.clear();
     m_SatPhotoLists.clear();
+    m_groupIndex.clear();
 }
 
 CLMFile::PathList *CLMFile::getSatPhotoList(const QString &sensorType)
 {
     // NOTE: sensor types compare exactly: "ZY3", "zy3" and "ZY3 " are three groups.
-    for (int i = 0; i < m_SensorTypeList.size(); ++i) {
-        if (m_SensorTypeList.at(i) == sensorType)
-            return m_SatPhotoLists[size_t(i)].get();
-    }
-    // Grow both sides before either changes, so an allocation failure
-    // leaves them the same length.
-    m_SatPhotoLists.reserve(m_SatPhotoLists.size() + 1);
-    m_SensorTypeList.reserve(m_SensorTypeList.size() + 1);
+    if (const auto it = m_groupIndex.constFind(sensorType); it != m_groupIndex.constEnd())
+        return m_SatPhotoLists[std::size_t(it.value())].get();
+    // Whatever fails to allocate is undone, so the three members stay in
+    // step. Capacity grows geometrically: reserving one more each time would
+    // copy the whole vector per new group.
+    const int at = m_SensorTypeList.size();
+    if (m_SatPhotoLists.size() == m_SatPhotoLists.capacity())
+        m_SatPhotoLists.reserve(2 * m_SatPhotoLists.size() + 8);
     auto group = std::make_unique<PathList>();
     PathList *result = group.get();
-    m_SatPhotoLists.push_back(std::move(group));
-    m_SensorTypeList.append(sensorType);
+    m_groupIndex.insert(sensorType, at);
+    try {
+        m_SensorTypeList.append(sensorType);
+    } catch (...) {
+        m_groupIndex.remove(sensorType);
+        throw;
+    }
+    m_SatPhotoLists.push_back(std::move(group)); // cannot throw: capacity is there
     return result;
 }
 

@@ -4,6 +4,7 @@
 
 #include "viewpara/pathlist.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +40,7 @@ public:
     /**
      * The satellite photo group of @p sensorType (exact, case-sensitive
      * comparison), created at the end when there is none. Never null.
+     * Found through a hash, so a file of many groups loads in linear time.
      */
     PathList *getSatPhotoList(const QString &sensorType);
     PathList *getSatPhotoList(const char *sensorType);
@@ -51,7 +53,10 @@ public:
     bool load4File(const char *path);
 
     /**
-     * Writes the model to @p path, replacing the file atomically.
+     * Writes the model to @p path (atomically where the file allows it, see
+     * RawSaveFile). Only a model that reads back the same is written: a
+     * sensor type holding CR, LF or NUL, or a path holding LF or NUL or
+     * ending in CR, makes the save fail before the file is touched.
      * @return false on any error; the previous file is then left as it was
      */
     bool save2File(const char *path) const;
@@ -67,6 +72,11 @@ public:
     /** Sensor types of the satellite groups, in creation order; group i is m_SatPhotoLists[i]. */
     QStringList m_SensorTypeList;
     std::vector<std::unique_ptr<PathList>> m_SatPhotoLists;
+
+private:
+    // Sensor type -> index into m_SatPhotoLists. Groups are created only by
+    // getSatPhotoList(), which keeps this in step with m_SensorTypeList.
+    QHash<QString, int> m_groupIndex;
 };
 
 #endif

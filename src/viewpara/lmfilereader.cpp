@@ -168,7 +168,12 @@ bool CLMFile::load4File(const char *path)
         return false;
 
     const auto block = std::make_unique<char[]>(blockSize);
-    std::string carried; // the start of a line that began in an earlier block
+    // The start of a line that began in an earlier block, up to its first
+    // NUL: the text ends there, so the rest of such a line is skipped rather
+    // than kept (a file of NUL bytes and no line feed is read in constant
+    // memory).
+    std::string carried;
+    bool pastNul = false;
     LineParser parser(*this);
     for (;;) {
         const std::ptrdiff_t got = file.read(block.get(), blockSize);
@@ -180,23 +185,25 @@ bool CLMFile::load4File(const char *path)
         const char *const end = p + got;
         while (p != end) {
             const void *found = std::memchr(p, '\n', std::size_t(end - p));
-            if (!found) {
-                carried.append(p, std::size_t(end - p));
-                break;
-            }
-            const char *newline = static_cast<const char *>(found);
-            if (carried.empty()) {
-                parser.parse(p, std::size_t(newline - p));
+            const char *const lineEnd = found ? static_cast<const char *>(found) : end;
+            if (found && carried.empty() && !pastNul) {
+                parser.parse(p, std::size_t(lineEnd - p)); // the whole line is in this block
             } else {
-                carried.append(p, std::size_t(newline - p));
+                if (!pastNul) {
+                    const void *nul = std::memchr(p, '\0', std::size_t(lineEnd - p));
+                    pastNul = nul != nullptr;
+                    carried.append(p, std::size_t((nul ? static_cast<const char *>(nul) : lineEnd) - p));
+                }
+                if (!found)
+                    break;
                 parser.parse(carried.data(), carried.size());
                 carried.clear();
+                pastNul = false;
             }
-            p = newline + 1;
+            p = lineEnd + 1;
         }
     }
     // A last line without a line feed counts too.
-    if (!carried.empty())
-        parser.parse(carried.data(), carried.size());
+    parser.parse(carried.data(), carried.size());
     return true;
 }

@@ -6,35 +6,37 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace krcommon::viewpara {
 
 /**
  * One list of paths of a view parameter file, in file order.
  *
- * A path matches an entry equal to it when ASCII letter case is ignored.
- * Beside the list an index counts the entries per ASCII-folded key, so adding
- * n distinct paths costs linear time instead of a scan per add. Every
- * operation that changes the list keeps the index true; append() only marks
- * it stale, so reading a large file does not pay for an index nobody asks
- * for, and the next lookup rebuilds it in one pass.
+ * A path matches only an entry with the same characters: Linux file systems
+ * are case-sensitive, and folding A-Z would also fold the trail bytes of GBK
+ * characters. An index beside the list keeps every add and remove O(1):
+ *  - it maps each text to its first and last live position, and each position
+ *    to the next one with the same text, so the first match is found without
+ *    a scan also when a file lists a path twice;
+ *  - a removed entry stays as a hole until holes outnumber entries or
+ *    paths() is asked for, then the list is compacted in one pass;
+ *  - append() (file reading) only marks the index stale, so reading a large
+ *    file does not pay for an index nobody asks for.
  */
 class PathList
 {
 public:
-    const QStringList &paths() const { return m_paths; }
-    int size() const { return m_paths.size(); }
-    bool isEmpty() const { return m_paths.isEmpty(); }
+    /** The entries in order. */
+    const QStringList &paths() const;
+    int size() const { return m_paths.size() - m_holes; }
+    bool isEmpty() const { return size() == 0; }
 
-    /** Index of the first entry equal to @p path ignoring ASCII case; -1 for none or an empty path.
-     */
-    int indexOf(const QString &path) const;
-
-    /** Whether an entry equals @p path ignoring ASCII case. */
+    /** Whether an entry equals @p path; never for an empty path. */
     bool contains(const QString &path) const;
 
     /**
-     * Appends @p path with its ASCII letters lowercased unless an entry
-     * matches it already or it is empty.
+     * Appends @p path as it is unless an entry equals it or it is empty.
      * @return the number of entries afterwards
      */
     int add(const QString &path);
@@ -43,22 +45,31 @@ public:
     void append(const QString &entry);
 
     /**
-     * Removes the first entry that matches @p path.
-     * @return the index of the removed entry, -1 when none matched
+     * Removes the first entry that equals @p path; later equal entries stay.
+     * @return whether an entry was removed
      */
-    int remove(const QString &path);
+    bool remove(const QString &path);
 
     void clear();
 
-    friend bool operator==(const PathList &a, const PathList &b) { return a.m_paths == b.m_paths; }
+    friend bool operator==(const PathList &a, const PathList &b) { return a.paths() == b.paths(); }
     friend bool operator!=(const PathList &a, const PathList &b) { return !(a == b); }
 
 private:
-    /** The index, rebuilt first when append() has left it stale. */
-    const QHash<QString, int> &keyCounts() const;
+    struct Positions {
+        int first;
+        int last;
+    };
 
-    QStringList m_paths;
-    mutable QHash<QString, int> m_keyCounts; // ASCII-folded key -> entries with that key
+    /** The index, rebuilt first when it is stale. */
+    QHash<QString, Positions> &index() const;
+    void compact() const;
+
+    mutable QStringList m_paths;      // entries, with holes where entries were removed
+    mutable std::vector<bool> m_hole; // parallel to m_paths once anything was removed
+    mutable int m_holes = 0;
+    mutable QHash<QString, Positions> m_index;
+    mutable std::vector<int> m_nextSame; // next live position with the same text, -1 for none
     mutable bool m_indexStale = false;
 };
 

@@ -5,14 +5,9 @@ namespace krcommon::viewpara {
 
 namespace {
 
-inline bool isAsciiUpper(ushort c)
-{
-    return c >= 'A' && c <= 'Z';
-}
-
 inline ushort foldAscii(ushort c)
 {
-    return isAsciiUpper(c) ? ushort(c + ('a' - 'A')) : c;
+    return c >= 'A' && c <= 'Z' ? ushort(c + ('a' - 'A')) : c;
 }
 
 } // namespace
@@ -20,24 +15,6 @@ inline ushort foldAscii(ushort c)
 QString fromBytes(const char *text)
 {
     return text ? QString::fromLatin1(text) : QString();
-}
-
-QString asciiLower(const QString &text)
-{
-    const QChar *begin = text.constData();
-    const QChar *end = begin + text.size();
-    const QChar *p = begin;
-    while (p != end && !isAsciiUpper(p->unicode()))
-        ++p;
-    // Most paths are lowercase already: share the text instead of copying it.
-    if (p == end)
-        return text;
-
-    QString lower = text;
-    QChar *out = lower.data();
-    for (int i = int(p - begin); i < lower.size(); ++i)
-        out[i] = QChar(foldAscii(out[i].unicode()));
-    return lower;
 }
 
 bool asciiEqualsIgnoreCase(const QString &a, const QString &b)

@@ -6,17 +6,14 @@
 #include <QStringList>
 
 // Text rules for paths and suffixes. Paths arrive as 8-bit text and are held
-// as Latin-1 QStrings, one QChar per byte, so these rules work byte for byte
-// and fold only the ASCII letters A-Z: QString::toLower() would also fold
-// Latin-1 letters and so corrupt GBK and other multibyte paths.
+// as Latin-1 QStrings, one QChar per byte. Paths are compared exactly; only
+// suffixes are matched ignoring case, and then only the ASCII letters A-Z are
+// folded: QString::toLower() would also fold Latin-1 letters and GBK bytes.
 
 namespace krcommon::viewpara {
 
 /** Converts 8-bit text to a QString byte for byte; null gives a null QString. */
 QString fromBytes(const char *text);
-
-/** @p text with the ASCII letters A-Z turned into a-z, every other character kept. */
-QString asciiLower(const QString &text);
 
 /** Whether @p a equals @p b when ASCII letter case is ignored. */
 bool asciiEqualsIgnoreCase(const QString &a, const QString &b);

@@ -4,14 +4,17 @@
 
 #include "viewpara/pathtext.h"
 
-using krcommon::viewpara::asciiEqualsIgnoreCase;
+#include <cstring>
+
 using krcommon::viewpara::fileSuffix;
 using krcommon::viewpara::filterAccepts;
 using krcommon::viewpara::fromBytes;
 
 int CKrViewParaFileImp::isCanShow(const char *path, bool isGeoSysGcd) const
 {
-    if (!path)
+    // NOTE: the file format holds one path per line; a path with a line break
+    // would plant lines of its own in the saved file, so it is never listed.
+    if (!path || std::strpbrk(path, "\r\n"))
         return NotShowable;
     // Asking for the GeoSysGcd file overrides the catalogue, whatever the suffix.
     if (isGeoSysGcd)
@@ -56,7 +59,7 @@ bool CKrViewParaFileImp::addViewFile(const char *path, bool isGeoSysGcd)
     if (code < GeoSysGcdCode)
         return false;
     if (code == GeoSysGcdCode) {
-        // The one GeoSysGcd path is replaced and keeps the caller's letter case.
+        // The one GeoSysGcd path is replaced.
         model().m_GeoSysGcd = fromBytes(path);
         return true;
     }
@@ -74,7 +77,7 @@ bool CKrViewParaFileImp::delViewFile(const char *path)
     if (code == GeoSysGcdCode) {
         // Only the GeoSysGcd file itself is dropped, not any file of its kind
         // (viewparaimptest: gcp_del_other_path_keeps).
-        if (asciiEqualsIgnoreCase(model().m_GeoSysGcd, text))
+        if (model().m_GeoSysGcd == text)
             model().m_GeoSysGcd.clear();
         return true;
     }

@@ -1,0 +1,352 @@
+// SPDX-License-Identifier: MIT
+#include "platform/codepage.h"
+
+#include "platform/utf8.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTextCodec>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace krcommon::platform {
+
+// How the local codec is driven.
+enum class CodecRoute {
+    Utf8,      // Qt's UTF-8 codec: done here, with its rules
+    Latin1,    // Qt's Latin-1 codec: done here
+    Streaming, // ASCII-compatible codec that keeps partial characters in its ConverterState
+    WholePass, // any other codec (UTF-16/32, stateful or unknown ones): one call on all the text
+};
+
+namespace {
+
+using Route = CodecRoute;
+
+// NOTE: only codecs known to carry a partial character across calls in their
+// ConverterState, to decode a zero byte as U+0000 and to encode U+0000 as a
+// zero byte are fed in chunks. On Debian's Qt these are ICU converters.
+Route routeFor(const QTextCodec *codec)
+{
+    const int mib = codec->mibEnum();
+    switch (mib) {
+    case 106:
+        return Route::Utf8;
+    case 4:
+        return Route::Latin1;
+    case 17:   // Shift_JIS
+    case 18:   // EUC-JP
+    case 38:   // EUC-KR
+    case 113:  // GBK
+    case 114:  // GB18030
+    case 2025: // GB2312
+    case 2026: // Big5
+    case 2101: // Big5-HKSCS
+    case 2084: // KOI8-R
+    case 2086: // IBM866
+    case 2088: // KOI8-U
+    case 2259: // TIS-620
+        return Route::Streaming;
+    default:
+        break;
+    }
+    const bool iso8859 = (mib >= 5 && mib <= 13) || (mib >= 109 && mib <= 112); // parts 2 to 10, 13 to 16
+    const bool windows = mib >= 2250 && mib <= 2258;                            // windows-1250 to -1258
+    return iso8859 || windows ? Route::Streaming : Route::WholePass;
+}
+
+void append(std::string &out, const char *data, std::size_t size)
+{
+    out.append(data, size);
+}
+
+void append(std::vector<char> &out, const char *data, std::size_t size)
+{
+    out.insert(out.end(), data, data + size);
+}
+
+void append(std::u16string &out, const char16_t *data, std::size_t size)
+{
+    out.append(data, size);
+}
+
+template<typename Out>
+void reserveFor(Out &out, std::size_t size, std::size_t numerator, std::size_t denominator)
+{
+    const std::size_t room = out.max_size() - out.size();
+    if (size / denominator < room / numerator)
+        out.reserve(out.size() + size / denominator * numerator + 16);
+}
+
+int checkedCount(std::size_t size)
+{
+    return size > std::size_t(INT_MAX) ? 0 : int(size);
+}
+
+const QChar *asQChars(const char16_t *units)
+{
+    return reinterpret_cast<const QChar *>(units);
+}
+
+const char16_t *asUnits(const QString &text)
+{
+    return reinterpret_cast<const char16_t *>(text.utf16());
+}
+
+// Decodes UTF-8 into UTF-16 pieces of at most `capacity` units, handed to emit(units, count).
+template<typename Emit>
+void decodeUtf8(const char *text, std::size_t size, char16_t *scratch, std::size_t capacity, Emit &&emit)
+{
+    const char *const end = text + size;
+    text += utf8::bomLength(text, size);
+    while (text < end)
+        emit(scratch, utf8::decode(text, end, scratch, capacity));
+}
+
+// Decodes local code page bytes into UTF-16 pieces handed to emit(units, count).
+template<typename Emit>
+void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::size_t size, char16_t *scratch,
+                 std::size_t chunk, Emit &&emit)
+{
+    switch (route) {
+    case Route::Utf8:
+        decodeUtf8(text, size, scratch, chunk, emit);
+        return;
+    case Route::Latin1:
+        for (std::size_t done = 0; done < size;) {
+            const std::size_t n = std::min(chunk, size - done);
+            for (std::size_t i = 0; i < n; ++i)
+                scratch[i] = char16_t(static_cast<unsigned char>(text[done + i]));
+            emit(scratch, n);
+            done += n;
+        }
+        return;
+    case Route::Streaming: {
+        QTextCodec::ConverterState state;
+        for (std::size_t done = 0; done < size;) {
+            const std::size_t n = std::min(chunk, size - done);
+            const QString units = codec->toUnicode(text + done, int(n), &state);
+            emit(asUnits(units), std::size_t(units.size()));
+            done += n;
+        }
+        // A zero byte ends a truncated sequence, which then comes out as U+FFFD
+        // before the zero's own U+0000; the codec would otherwise drop it.
+        const QString tail = codec->toUnicode("", 1, &state);
+        const int kept = tail.endsWith(QChar(0)) ? tail.size() - 1 : tail.size();
+        emit(asUnits(tail), std::size_t(kept));
+        return;
+    }
+    case Route::WholePass:
+        if (size > std::size_t(INT_MAX))
+            throw std::length_error("krcommon: text too long for the local codec");
+        const QString units = codec->toUnicode(text, int(size));
+        emit(asUnits(units), std::size_t(units.size()));
+        return;
+    }
+}
+
+// Encodes UTF-16 pieces to the local code page, appending to an output.
+class LocalEncoder
+{
+public:
+    LocalEncoder(QTextCodec *codec, Route route)
+        : m_codec(codec)
+        , m_route(route)
+    {}
+
+    // `bytes` has room for utf8::Encoder::maxBytes(count) bytes.
+    template<typename Out>
+    void feed(const char16_t *units, std::size_t count, char *bytes, Out &out)
+    {
+        switch (m_route) {
+        case Route::Utf8:
+            append(out, bytes, m_utf8.encode(units, count, bytes));
+            return;
+        case Route::Latin1:
+            for (std::size_t i = 0; i < count; ++i)
+                bytes[i] = units[i] < 0x100 ? char(units[i]) : '?';
+            append(out, bytes, count);
+            return;
+        case Route::Streaming: {
+            const QByteArray encoded = m_codec->fromUnicode(asQChars(units), int(count), &m_state);
+            append(out, encoded.constData(), std::size_t(encoded.size()));
+            return;
+        }
+        case Route::WholePass:
+            m_whole.append(asQChars(units), int(count));
+            return;
+        }
+    }
+
+    template<typename Out>
+    void finish(char *bytes, Out &out)
+    {
+        switch (m_route) {
+        case Route::Utf8:
+            append(out, bytes, m_utf8.finish(bytes));
+            return;
+        case Route::Latin1:
+            return;
+        case Route::Streaming: {
+            // U+0000 ends a waiting high surrogate, which then becomes '?'.
+            const char16_t zero = 0;
+            const QByteArray tail = m_codec->fromUnicode(asQChars(&zero), 1, &m_state);
+            const int kept = tail.endsWith('\0') ? tail.size() - 1 : tail.size();
+            append(out, tail.constData(), std::size_t(kept));
+            return;
+        }
+        case Route::WholePass: {
+            const QByteArray encoded = m_codec->fromUnicode(m_whole);
+            append(out, encoded.constData(), std::size_t(encoded.size()));
+            return;
+        }
+        }
+    }
+
+private:
+    QTextCodec *m_codec;
+    Route m_route;
+    utf8::Encoder m_utf8;
+    QTextCodec::ConverterState m_state;
+    QString m_whole;
+};
+
+// Encodes UTF-16 pieces to UTF-8, through a scratch buffer of maxBytes(capacity).
+template<typename Out>
+class Utf8Writer
+{
+public:
+    Utf8Writer(char *bytes, std::size_t capacity, Out &out)
+        : m_bytes(bytes)
+        , m_capacity(capacity)
+        , m_out(out)
+    {}
+
+    void operator()(const char16_t *units, std::size_t count)
+    {
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t n = std::min(m_capacity, count - done);
+            append(m_out, m_bytes, m_encoder.encode(units + done, n, m_bytes));
+            done += n;
+        }
+    }
+
+    void finish() { append(m_out, m_bytes, m_encoder.finish(m_bytes)); }
+
+private:
+    char *m_bytes;
+    std::size_t m_capacity;
+    Out &m_out;
+    utf8::Encoder m_encoder;
+};
+
+} // namespace
+
+int multiByteToWideChar(CodePage codePage, const char *text, int byteCount, char16_t *out, int outCount)
+{
+    if (!text || byteCount == 0 || byteCount < -1 || outCount < 0 || (outCount > 0 && !out))
+        return 0;
+    const std::size_t size = byteCount == -1 ? std::strlen(text) + 1 : std::size_t(byteCount);
+    const std::size_t chunk = Transcoder::defaultChunk;
+    const auto scratch = std::make_unique<char16_t[]>(chunk);
+    std::u16string units;
+    auto collect = [&units](const char16_t *data, std::size_t count) { append(units, data, count); };
+    if (codePage == CodePage::Utf8)
+        decodeUtf8(text, size, scratch.get(), chunk, collect);
+    else {
+        QTextCodec *const codec = QTextCodec::codecForLocale();
+        decodeLocal(codec, routeFor(codec), text, size, scratch.get(), chunk, collect);
+    }
+
+    const int needed = checkedCount(units.size());
+    if (outCount == 0 || needed == 0)
+        return needed;
+    if (needed > outCount)
+        return 0;
+    std::copy(units.begin(), units.end(), out);
+    return needed;
+}
+
+int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, char *out, int outCount)
+{
+    if (!text || unitCount == 0 || unitCount < -1 || outCount < 0 || (outCount > 0 && !out))
+        return 0;
+    const std::size_t size = unitCount == -1 ? std::char_traits<char16_t>::length(text) + 1 : std::size_t(unitCount);
+    std::string bytes;
+    std::string scratch(utf8::Encoder::maxBytes(Transcoder::defaultChunk), '\0');
+    if (codePage == CodePage::Utf8) {
+        Utf8Writer<std::string> writer(scratch.data(), Transcoder::defaultChunk, bytes);
+        writer(text, size);
+        writer.finish();
+    } else {
+        QTextCodec *const codec = QTextCodec::codecForLocale();
+        LocalEncoder encoder(codec, routeFor(codec));
+        for (std::size_t done = 0; done < size;) {
+            const std::size_t n = std::min(Transcoder::defaultChunk, size - done);
+            encoder.feed(text + done, n, scratch.data(), bytes);
+            done += n;
+        }
+        encoder.finish(scratch.data(), bytes);
+    }
+
+    const int needed = checkedCount(bytes.size());
+    if (outCount == 0 || needed == 0)
+        return needed;
+    if (needed > outCount)
+        return 0;
+    std::copy(bytes.begin(), bytes.end(), out);
+    return needed;
+}
+
+Transcoder::Transcoder(Direction direction, std::size_t chunk)
+    : m_direction(direction)
+    , m_codec(QTextCodec::codecForLocale())
+    , m_route(routeFor(m_codec))
+    , m_chunk(std::max<std::size_t>(chunk, 2))
+    , m_units(std::make_unique<char16_t[]>(m_chunk))
+    , m_bytes(std::make_unique<char[]>(utf8::Encoder::maxBytes(m_chunk)))
+{}
+
+Transcoder::~Transcoder() = default;
+
+void Transcoder::run(const char *text, std::size_t size, std::string &out)
+{
+    convert(text, size, out);
+}
+
+void Transcoder::run(const char *text, std::size_t size, std::vector<char> &out)
+{
+    convert(text, size, out);
+}
+
+template<typename Out>
+void Transcoder::convert(const char *text, std::size_t size, Out &out)
+{
+    if (size == 0)
+        return;
+    const Route route = m_route;
+    if (route == Route::Utf8) {
+        // UTF-8 in and out: the well-formed runs are copied as they are.
+        reserveFor(out, size, 1, 1);
+        utf8::sanitize(text, size, [&out](const char *data, std::size_t count) { append(out, data, count); });
+        return;
+    }
+    if (m_direction == Direction::LocalToUtf8) {
+        reserveFor(out, size, 3, 2); // two-byte characters grow by half
+        Utf8Writer<Out> writer(m_bytes.get(), m_chunk, out);
+        decodeLocal(m_codec, route, text, size, m_units.get(), m_chunk, writer);
+        writer.finish();
+    } else {
+        reserveFor(out, size, 1, 1);
+        LocalEncoder encoder(m_codec, route);
+        decodeUtf8(text, size, m_units.get(), m_chunk,
+                   [&](const char16_t *units, std::size_t count) { encoder.feed(units, count, m_bytes.get(), out); });
+        encoder.finish(m_bytes.get(), out);
+    }
+}
+
+} // namespace krcommon::platform

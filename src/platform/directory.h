@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#ifndef KRCOMMON_PLATFORM_DIRECTORY_H
+#define KRCOMMON_PLATFORM_DIRECTORY_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Directory services on paths given as their own bytes: an existence test,
+// making one directory, and reading the entries that match a search pattern
+// "dir" + "*", the way FindFirstFile/FindNextFile deliver them.
+
+namespace krcommon::platform {
+
+/** The separator appended when a walk descends into a subdirectory. */
+#ifdef _WIN32
+constexpr char nativeSeparator = '\\';
+#else
+constexpr char nativeSeparator = '/';
+#endif
+
+/** True when something exists at @p path (a dangling link does not). */
+bool pathExists(const char *path) noexcept;
+
+/** Makes the directory @p path (mode 0777 less the umask); its parent must exist. */
+bool makeDirectory(const char *path) noexcept;
+
+/** Identity of an opened directory: device and inode number. */
+struct DirectoryId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const DirectoryId &other) const { return device == other.device && inode == other.inode; }
+};
+
+/** One entry as the search delivers it; name valid until the next call of next(). */
+struct DirectoryEntry {
+    const char *name = nullptr;
+    std::size_t length = 0;
+    bool isDirectory = false; // a link to a directory counts as a directory
+};
+
+/**
+ * The entries of one directory that match a pattern, in the order the file
+ * system delivers them, "." and ".." included.
+ *
+ * The pattern is "dir" + "*": open() takes the "dir" part. When it ends in a
+ * separator every entry of that directory matches; otherwise its last
+ * component is a name prefix (case-sensitive, as the file system is), and the
+ * entries of the directory above it whose names begin with that prefix match.
+ */
+class DirectorySearch
+{
+public:
+    DirectorySearch() = default;
+    ~DirectorySearch();
+    DirectorySearch(const DirectorySearch &) = delete;
+    DirectorySearch &operator=(const DirectorySearch &) = delete;
+
+    /** Starts the search for @p dir + "*"; false when that directory cannot be read. */
+    bool open(const std::string &dir);
+
+    /** Starts a search of every entry of subdirectory @p name of @p parent's directory. */
+    bool openSubdirectory(const DirectorySearch &parent, const char *name);
+
+    /** The next matching entry; false when there are no more (or reading fails). */
+    bool next(DirectoryEntry &entry);
+
+    /** The searched directory's identity (links resolved); valid after a successful open. */
+    DirectoryId id() const { return m_id; }
+
+    /** Ends the search. The object may start another one, reusing its buffer. */
+    void close();
+
+private:
+    bool adopt(int fd);
+
+    int m_fd = -1;
+    // Raw directory records as the kernel delivers them, kept across searches
+    // so that a walk reusing the object allocates nothing per directory.
+    std::vector<char> m_buffer;
+    std::size_t m_used = 0;
+    std::size_t m_next = 0;
+    std::string m_prefix;
+    DirectoryId m_id;
+};
+
+} // namespace krcommon::platform
+
+#endif

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+// The code-page layer: the counting contract, UTF-8 with Qt's rules, and the
+// chunked conversion giving the bytes of one whole pass through the codec.
+#include "platform/codepage.h"
+
+#include "localcodec.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTextCodec>
+
+#include <string>
+#include <vector>
+
+using namespace krcommon::platform;
+
+namespace {
+
+std::u16string units(const QString &text)
+{
+    return std::u16string(reinterpret_cast<const char16_t *>(text.utf16()), std::size_t(text.size()));
+}
+
+// Every string of up to `maxLength` symbols from `alphabet`.
+template<typename T>
+std::vector<std::vector<T>> allStrings(const std::vector<T> &alphabet, int maxLength)
+{
+    std::vector<std::vector<T>> result{{}};
+    for (std::size_t begin = 0, length = 0; int(length) < maxLength; ++length) {
+        const std::size_t end = result.size();
+        for (std::size_t i = begin; i < end; ++i)
+            for (T symbol : alphabet) {
+                result.push_back(result[i]);
+                result.back().push_back(symbol);
+            }
+        begin = end;
+    }
+    return result;
+}
+
+// Text with characters that straddle any chunk boundary: well-formed UTF-8 of
+// one to four bytes, ASCII runs, and ill-formed bytes.
+QByteArray mixedUtf8(QRandomGenerator &random, int size)
+{
+    static const char *const pieces[] = {
+        "abc ", "\xE4\xB8\xAD", "\xE6\x96\x87", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xE2\x82\xAC", "\n",
+        "\xFF", "\xE4\xB8",     "\xED\xA0\x80", "\x80",     "\xC0\xAF",         "\xEF\xBB\xBF", "\xE8\xB5\x84"};
+    QByteArray text;
+    while (text.size() < size)
+        text += pieces[random.bounded(int(std::size(pieces)))];
+    return text + '\n';
+}
+
+} // namespace
+
+class CodePageTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Decoding "a\xE4\xB8\xAD" needs 2 units, encoding u"a\u4E2D" 4 bytes; -1 adds the terminator.
+    void counting_data()
+    {
+        QTest::addColumn<bool>("decode"); // multiByteToWideChar, else wideCharToMultiByte
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("outCount");
+        QTest::addColumn<int>("result");
+
+        for (bool decode : {true, false}) {
+            const int size = decode ? 2 : 4;
+            const char *name = decode ? "decode" : "encode";
+            QTest::addRow("%s_size_query", name) << decode << 6 - size << 0 << size;
+            QTest::addRow("%s_written", name) << decode << 6 - size << size << size;
+            QTest::addRow("%s_room_to_spare", name) << decode << 6 - size << 8 << size;
+            QTest::addRow("%s_too_small", name) << decode << 6 - size << size - 1 << 0;
+            QTest::addRow("%s_terminator_counted", name) << decode << -1 << 8 << size + 1;
+            QTest::addRow("%s_count_zero", name) << decode << 0 << 8 << 0;
+            QTest::addRow("%s_count_below_minus_one", name) << decode << -2 << 8 << 0;
+            QTest::addRow("%s_negative_out_count", name) << decode << 6 - size << -1 << 0;
+        }
+    }
+
+    void counting()
+    {
+        QFETCH(bool, decode);
+        QFETCH(int, count);
+        QFETCH(int, outCount);
+        QFETCH(int, result);
+
+        std::u16string units(8, u'#');
+        std::string bytes(8, '#');
+        QCOMPARE(decode ? multiByteToWideChar(CodePage::Utf8, "a\xE4\xB8\xAD", count, units.data(), outCount)
+                        : wideCharToMultiByte(CodePage::Utf8, u"a\u4E2D", count, bytes.data(), outCount),
+                 result);
+        // Nothing is written by a size query or a failed call.
+        const std::size_t written = outCount > 0 ? std::size_t(result) : 0;
+        QCOMPARE(units, std::u16string(u"a\u4E2D", 3).substr(0, decode ? written : 0) +
+                            std::u16string(decode ? 8 - written : 8, u'#'));
+        QCOMPARE(bytes, std::string("a\xE4\xB8\xAD", 5).substr(0, decode ? 0 : written) +
+                            std::string(decode ? 8 : 8 - written, '#'));
+        QCOMPARE(multiByteToWideChar(CodePage::Local, nullptr, -1, units.data(), 8), 0);
+    }
+
+    // Every string of up to four bytes from the bytes that matter to UTF-8
+    // decodes as QString::fromUtf8 does, and every string of up to four units
+    // that matter to UTF-16 encodes as QString::toUtf8 does.
+    void utf8AsQt()
+    {
+        const std::vector<char> bytes{'\x41', '\x80', '\xBB', '\xBF', '\xC1', '\xC2', '\xDF', '\xE0', '\xED',
+                                      '\xEF', '\xF0', '\xF4', '\xF5', '\x9F', '\xA0', '\x8F', '\x90', '\xFF'};
+        for (const std::vector<char> &text : allStrings(bytes, 4)) {
+            const int size = int(text.size());
+            std::u16string decoded(std::size_t(size) + 1, u'\0');
+            decoded.resize(std::size_t(
+                size ? multiByteToWideChar(CodePage::Utf8, text.data(), size, decoded.data(), size + 1) : 0));
+            QVERIFY2(decoded == units(QString::fromUtf8(text.data(), size)),
+                     QByteArray(text.data(), size).toHex().constData());
+        }
+        const std::vector<char16_t> alphabet{0x41, 0x7FF, 0x800, 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xFEFF, 0xFFFF};
+        for (const std::vector<char16_t> &text : allStrings(alphabet, 4)) {
+            const int size = int(text.size());
+            std::string encoded(std::size_t(size) * 3 + 1, '\0');
+            encoded.resize(std::size_t(
+                size ? wideCharToMultiByte(CodePage::Utf8, text.data(), size, encoded.data(), size * 3 + 1) : 0));
+            const QByteArray expected = QString(reinterpret_cast<const QChar *>(text.data()), size).toUtf8();
+            QCOMPARE(encoded, expected.toStdString());
+        }
+    }
+
+    // Chunks as small as two units split every multibyte sequence somewhere;
+    // the result must still be what one whole pass through Qt gives.
+    void chunkedAsWholePass_data()
+    {
+        QTest::addColumn<QByteArray>("codec");
+        QTest::addColumn<int>("chunk");
+        for (const char *codec : {"GBK", "GB18030", "UTF-8", "ISO-8859-1", "Big5"})
+            for (int chunk : {2, 3, 7, 64, int(Transcoder::defaultChunk)})
+                QTest::addRow("%s_chunk_%d", codec, chunk) << QByteArray(codec) << chunk;
+        QTest::newRow("utf16_whole_pass") << QByteArray("UTF-16LE") << 3;
+    }
+
+    void chunkedAsWholePass()
+    {
+        QFETCH(QByteArray, codec);
+        QFETCH(int, chunk);
+        const LocalCodec local(codec.constData());
+        QTextCodec *const qtCodec = QTextCodec::codecForLocale();
+        QRandomGenerator random{quint32(chunk)};
+        for (int round = 0; round < 8; ++round) {
+            const QByteArray utf8 = mixedUtf8(random, 40 + round * 9000);
+            // Local text: the UTF-8 text encoded, with ill-formed bytes mixed in.
+            QByteArray local = qtCodec->fromUnicode(QString::fromUtf8(utf8));
+            for (int i = 0; i < local.size(); i += 1 + int(random.bounded(300)))
+                local.insert(i, "\x81\xFF\x80"[random.bounded(3)]);
+            local += '\n';
+
+            std::string toLocal, toUtf8;
+            Transcoder(Transcoder::Direction::Utf8ToLocal, std::size_t(chunk))
+                .run(utf8.data(), std::size_t(utf8.size()), toLocal);
+            Transcoder(Transcoder::Direction::LocalToUtf8, std::size_t(chunk))
+                .run(local.data(), std::size_t(local.size()), toUtf8);
+            QCOMPARE(toLocal, qtCodec->fromUnicode(QString::fromUtf8(utf8)).toStdString());
+            QCOMPARE(toUtf8, qtCodec->toUnicode(local).toUtf8().toStdString());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(CodePageTest)
+#include "codepagetest.moc"

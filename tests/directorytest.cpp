@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: MIT
+// CKrCommon::createDir and RecureDir on real directory trees, with names in
+// the local code page (GBK and UTF-8), hidden directories and links.
+#include <CKrCommon.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCodec>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// GBK text that is not valid UTF-8, and UTF-8 text: 资源 / 图像.tif
+const QByteArray gbkDir("\xD7\xCA\xD4\xB4"), gbkFile("\xCD\xBC\xCF\xF1.tif");
+const QByteArray utf8Dir("\xE8\xB5\x84\xE6\xBA\x90"), utf8File("\xE5\x9B\xBE\xE5\x83\x8F.tif");
+
+// Makes @p entries below @p root: "d/" a directory, "l->target" a link,
+// anything else a file; missing parents are made on the way.
+void makeTree(const QByteArray &root, const QByteArrayList &entries)
+{
+    for (const QByteArray &entry : entries) {
+        const int arrow = entry.indexOf("->");
+        const QByteArray path = root + '/' + (arrow < 0 ? entry : entry.left(arrow));
+        for (int at = root.size() + 1; (at = path.indexOf('/', at)) > 0; ++at)
+            ::mkdir(path.left(at).constData(), 0755);
+        if (arrow >= 0)
+            QVERIFY(::symlink(entry.mid(arrow + 2).constData(), path.constData()) == 0);
+        else if (!entry.endsWith('/'))
+            QVERIFY(::close(::open(path.constData(), O_CREAT | O_WRONLY, 0644)) == 0);
+    }
+}
+
+// The sorted output lines of find with @p args (separated by spaces).
+QByteArrayList find(const QByteArray &args)
+{
+    QProcess process;
+    process.start(QStringLiteral("find"), QString::fromLatin1(args).split(QLatin1Char(' ')));
+    process.waitForFinished(-1);
+    QByteArrayList lines = process.readAllStandardOutput().split('\n');
+    lines.removeAll(QByteArray());
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// What RecureDir gives, as the file system's bytes, sorted; each must open.
+QByteArrayList listed(const QByteArray &arg)
+{
+    QByteArrayList paths;
+    for (const QString &path : CKrCommon::GetSingleTon().RecureDir(QString::fromLocal8Bit(arg))) {
+        paths << path.toLocal8Bit();
+        if (::access(paths.back().constData(), F_OK) != 0)
+            paths.back() += " (cannot be opened)";
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+} // namespace
+
+class DirectoryTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_root;
+
+private Q_SLOTS:
+    // Rows named gbk_* run under a GBK local code page, the others under UTF-8.
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_root = QFile::encodeName(m_dir->path());
+        ::chmod(m_root.constData(), 0755); // the unprivileged walk below must enter it
+        QDir::setCurrent(m_dir->path());
+        const bool gbk = QByteArray(QTest::currentDataTag()).startsWith("gbk");
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(gbk ? "GBK" : "UTF-8"));
+    }
+
+    // In a directory that holds work/ alone.
+    void createDir_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArrayList>("directories");
+        const QByteArrayList ab{"work", "work/a", "work/a/b"};
+        QTest::newRow("file_path") << QByteArray("work/a/b/img.tif") << ab;
+        QTest::newRow("trailing_separator") << QByteArray("work/a/b/") << ab;
+        QTest::newRow("last_component_not_made") << QByteArray("work/a/b") << ab.mid(0, 2);
+        QTest::newRow("parent_exists") << QByteArray("work/x") << ab.mid(0, 1);
+        QTest::newRow("no_separator") << QByteArray("newdir") << ab.mid(0, 1);
+        QTest::newRow("backslash_separates") << QByteArray("w\\a/img") << QByteArrayList{"w", "w\\a", "work"};
+        QTest::newRow("absolute") << "/work/" + utf8Dir + "/x" << QByteArrayList{"work", "work/" + utf8Dir};
+        // Beyond the old 260-byte buffer, each component a GBK name.
+        QByteArray deep = "work";
+        QByteArrayList made{"work"};
+        for (int i = 0; i < 40; ++i)
+            made << (deep += '/' + gbkDir + gbkDir + QByteArray::number(i));
+        QTest::newRow("gbk_long") << deep + "/" + gbkFile << made;
+    }
+    void createDir()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArrayList, directories);
+        makeTree(m_root, {"work/"});
+        // A leading "/" stands for the root of the fixture.
+        CKrCommon::GetSingleTon().createDir(QString::fromLocal8Bit(path.startsWith('/') ? m_root + path : path));
+        QCOMPARE(find(". -mindepth 1 -type d -printf %P\\n"), directories);
+    }
+
+    void recureDir_data()
+    {
+        QTest::addColumn<QByteArrayList>("tree");
+        QTest::addColumn<QByteArray>("path"); // after the root
+        QTest::addColumn<QByteArrayList>("files");
+        QTest::newRow("hidden_directories_skipped")
+            << QByteArrayList{"x.tif", ".hidden.txt", "sub/y.tif", ".svn/z.txt", "a/.git/c", "a/b/"} << QByteArray("/")
+            << QByteArrayList{".hidden.txt", "sub/y.tif", "x.tif"};
+        QTest::newRow("gbk_names") << QByteArrayList{gbkDir + '/' + gbkFile, gbkFile} << QByteArray("/")
+                                   << QByteArrayList{gbkDir + '/' + gbkFile, gbkFile};
+        QTest::newRow("utf8_names") << QByteArrayList{utf8Dir + '/' + utf8File} << QByteArray("/" + utf8Dir + "/")
+                                    << QByteArrayList{utf8Dir + '/' + utf8File};
+        QTest::newRow("no_trailing_separator")
+            << QByteArrayList{"data/a.tif", "dat.txt", "other/b.tif", "x/data.tif"} << QByteArray("/da")
+            << QByteArrayList{"dadat.txt (cannot be opened)", "dadata/a.tif (cannot be opened)"};
+        QTest::newRow("symlink_loop") << QByteArrayList{"a/f", "a/up->..", "a/self->.", "a/b/back->../.."}
+                                      << QByteArray("/") << QByteArrayList{"a/f"};
+        QTest::newRow("linked_directory_outside")
+            << QByteArrayList{"in/f", "out/g", "in/ext->../out", "in/link->f"} << QByteArray("/in/")
+            << QByteArrayList{"in/ext/g", "in/f", "in/link"};
+        QTest::newRow("missing_directory") << QByteArrayList{} << QByteArray("/none/") << QByteArrayList{};
+    }
+    void recureDir()
+    {
+        QFETCH(QByteArrayList, tree);
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArrayList, files);
+        makeTree(m_root, tree);
+        for (QByteArray &file : files)
+            file.prepend(m_root + '/');
+        std::sort(files.begin(), files.end());
+        QCOMPARE(listed(m_root + path), files);
+    }
+
+    // Walked without the right to read one subdirectory (as nobody when root).
+    void unreadableSubdirectory()
+    {
+        makeTree(m_root, {"ok/f", "locked/g", "z"});
+        ::chmod((m_root + "/locked").constData(), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const bool dropped = ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
+            _exit(dropped && listed(m_root + '/') == QByteArrayList{m_root + "/ok/f", m_root + "/z"} ? 0 : 1);
+        }
+        int status = -1;
+        const bool waited = ::waitpid(pid, &status, 0) == pid;
+        ::chmod((m_root + "/locked").constData(), 0755);
+        QVERIFY(waited && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    // A generated tree, with hidden files and directories, lists as find does.
+    void sameAsFind()
+    {
+        QRandomGenerator random(8);
+        const QByteArrayList parts{"img", ".h", "a b", "-x", "v1.2", utf8File, "\xE5\x9B\xBE"};
+        QByteArrayList tree, dirs{""};
+        for (int i = 0; i < 400; ++i) {
+            const QByteArray path =
+                dirs[random.bounded(dirs.size())] + parts[random.bounded(parts.size())] + QByteArray::number(i);
+            const bool isDirectory = random.bounded(4) == 0;
+            if (isDirectory)
+                dirs << path + '/';
+            tree << path + (isDirectory ? "/" : "");
+        }
+        makeTree(m_root, tree);
+        QCOMPARE(listed(m_root + '/'), find(m_root + " -type f -not -path */.*/*"));
+    }
+};
+
+QTEST_GUILESS_MAIN(DirectoryTest)
+#include "directorytest.moc"

@@ -1,0 +1,244 @@
+// SPDX-License-Identifier: MIT
+// CKrCommon's conversions between the local code page and UTF-8, under GBK,
+// UTF-8 and Latin-1 local codecs, checked against glibc's iconv.
+#include <CKrCommon.h>
+
+#include "localcodec.h"
+
+#include <QTest>
+#include <QTextCodec>
+
+#include <cstring>
+#include <iconv.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// glibc's conversion of `text`; false when iconv rejects any of it.
+bool iconvConvert(const char *from, const char *to, const std::string &text, std::string &out)
+{
+    const iconv_t cd = iconv_open(to, from);
+    if (cd == iconv_t(-1))
+        return false;
+    out.assign(text.size() * 4 + 16, '\0');
+    char *in = const_cast<char *>(text.data());
+    char *o = out.data();
+    std::size_t inLeft = text.size(), outLeft = out.size();
+    const bool ok = iconv(cd, &in, &inLeft, &o, &outLeft) != std::size_t(-1) && inLeft == 0;
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return ok;
+}
+
+std::string bytes(const std::vector<char> &v)
+{
+    return std::string(v.data(), v.size());
+}
+
+CKrCommon &common()
+{
+    return CKrCommon::GetSingleTon();
+}
+
+} // namespace
+
+class EncodingTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void conversions_data()
+    {
+        QTest::addColumn<QByteArray>("codec");
+        QTest::addColumn<bool>("toUtf8"); // MBToUTF8, else UTF8ToMB
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QByteArray>("expected");
+
+        const QByteArray gbk("GBK"), utf8("UTF-8"), latin1("ISO-8859-1");
+        const QByteArray tianhuiGbk("\xCC\xEC\xBB\xE6\xD2\xBB\xBA\xC5"), ziyuanGbk("\xD7\xCA\xD4\xB4\xC8\xFD\xBA\xC5");
+        const QByteArray tianhui("\xE5\xA4\xA9\xE7\xBB\x98\xE4\xB8\x80\xE5\x8F\xB7");
+        const QByteArray ziyuan("\xE8\xB5\x84\xE6\xBA\x90\xE4\xB8\x89\xE5\x8F\xB7");
+        const QByteArray fffd("\xEF\xBF\xBD");
+
+        QTest::newRow("ascii_length_3") << gbk << true << QByteArray("abc") << 3 << true << QByteArray("abc");
+        QTest::newRow("ascii_terminated") << gbk << true << QByteArray("abc") << -1 << true << QByteArray("abc", 4);
+        QTest::newRow("length_0") << gbk << true << QByteArray("abc") << 0 << false << QByteArray();
+        QTest::newRow("length_below_minus_one") << gbk << false << QByteArray("abc") << -2 << false << QByteArray();
+        QTest::newRow("null_text") << utf8 << false << QByteArray() << -1 << false << QByteArray();
+        QTest::newRow("only_bom_converts_to_nothing")
+            << utf8 << false << QByteArray("\xEF\xBB\xBF") << 3 << false << QByteArray();
+        QTest::newRow("tianhui_gbk") << gbk << true << tianhuiGbk << 8 << true << tianhui;
+        QTest::newRow("ziyuan_gbk") << gbk << true << ziyuanGbk << 8 << true << ziyuan;
+        QTest::newRow("ziyuan_to_gbk") << gbk << false << ziyuan << -1 << true << ziyuanGbk + '\0';
+        QTest::newRow("gbk_euro_and_pua") << gbk << true << QByteArray("\x80\xFF\xAA\xA1") << 4 << true
+                                          << QByteArray("\xE2\x82\xAC\xEF\xA3\xB5\xEE\x80\x80");
+        // Ill-formed local text: each offending byte becomes U+FFFD, also a lead byte left at the end.
+        QTest::newRow("gbk_lead_before_space") << gbk << true << QByteArray("\xD6 a") << 3 << true << fffd + " a";
+        QTest::newRow("gbk_truncated_at_end") << gbk << true << QByteArray("a\xD6") << 2 << true << "a" + fffd;
+        QTest::newRow("gbk_truncated_before_terminator")
+            << gbk << true << QByteArray("a\xD6") << -1 << true << "a" + fffd + '\0';
+        // Ill-formed UTF-8 (one U+FFFD per byte), and characters GBK cannot represent ('?').
+        QTest::newRow("utf8_truncated_to_gbk")
+            << gbk << false << QByteArray("\xE4\xB8") << 2 << true << QByteArray("??");
+        QTest::newRow("utf8_overlong_to_gbk")
+            << gbk << false << QByteArray("\xC0\xAF/") << 3 << true << QByteArray("?\?/");
+        QTest::newRow("utf8_surrogate_to_gbk")
+            << gbk << false << QByteArray("\xED\xA0\x80") << 3 << true << QByteArray("???");
+        QTest::newRow("utf8_stray_continuation")
+            << gbk << false << QByteArray("a\x80\xBF") << 3 << true << QByteArray("a??");
+        QTest::newRow("emoji_to_gbk") << gbk << false << QByteArray("\xF0\x9F\x98\x80!") << 5 << true
+                                      << QByteArray("?!");
+        QTest::newRow("zero_width_space_to_gbk")
+            << gbk << false << QByteArray("a\xE2\x80\x8B") << 4 << true << QByteArray("a");
+        QTest::newRow("utf8_sanitized") << utf8 << true << QByteArray("\xEF\xBB\xBF\xE4\xB8\xAD\xE4\xB8\xFF") << 9
+                                        << true << QByteArray("\xE4\xB8\xAD") + fffd + fffd + fffd;
+        QTest::newRow("utf8_bom_kept_inside")
+            << utf8 << false << QByteArray("a\xEF\xBB\xBF") << 4 << true << QByteArray("a\xEF\xBB\xBF");
+        QTest::newRow("latin1_to_utf8") << latin1 << true << QByteArray("caf\xE9") << 4 << true
+                                        << QByteArray("caf\xC3\xA9");
+        QTest::newRow("utf8_to_latin1") << latin1 << false << QByteArray("\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\xFF")
+                                        << 10 << true << QByteArray("\xE9????");
+    }
+
+    void conversions()
+    {
+        QFETCH(QByteArray, codec);
+        QFETCH(bool, toUtf8);
+        QFETCH(QByteArray, text);
+        QFETCH(int, length);
+        QFETCH(bool, ok);
+        QFETCH(QByteArray, expected);
+        const LocalCodec local(codec);
+
+        std::vector<char> out{'o', 'l', 'd'}; // earlier content never survives
+        const char *data = text.isNull() ? nullptr : text.constData();
+        QCOMPARE(toUtf8 ? common().MBToUTF8(out, data, length) : common().UTF8ToMB(out, data, length), ok);
+        QCOMPARE(bytes(out), expected.toStdString());
+
+        // The string forms give the same bytes, without the terminator.
+        if (data && length != 0 && length >= -1) {
+            const std::string whole = length == -1 ? std::string(data) : std::string(data, std::size_t(length));
+            QByteArray plain = expected;
+            if (length == -1)
+                plain.chop(1);
+            QCOMPARE(toUtf8 ? common().convertToU8(whole) : common().convertToMB(whole), plain.toStdString());
+        }
+    }
+
+    void limitedToLocal_data()
+    {
+        QTest::addColumn<QByteArray>("codec");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("expected"); // null: convertToMB(char*) gives null
+        QTest::addColumn<QByteArray>("fromUtf8");
+
+        const QByteArray zhong("\xE4\xB8\xAD"), zhongGbk("\xD6\xD0");
+        QTest::newRow("empty") << QByteArray("GBK") << QByteArray("") << QByteArray() << QByteArray("");
+        QTest::newRow("ascii") << QByteArray("GBK") << QByteArray("path/a.tif") << QByteArray("path/a.tif")
+                               << QByteArray("path/a.tif");
+        QTest::newRow("shrinks_in_place") << QByteArray("GBK") << zhong + "x" << zhongGbk + "x" << zhongGbk + "x";
+        QTest::newRow("result_511_bytes") << QByteArray("GBK") << zhong.repeated(255) + "x"
+                                          << zhongGbk.repeated(255) + "x" << zhongGbk.repeated(255) + "x";
+        QTest::newRow("result_512_bytes") << QByteArray("GBK") << zhong.repeated(256) << QByteArray() << QByteArray("");
+        // Under a UTF-8 local codec each ill-formed byte grows to three bytes:
+        // in place it would overrun the caller's buffer.
+        QTest::newRow("grows_under_utf8") << QByteArray("UTF-8") << QByteArray("a\xFF\xFE") << QByteArray()
+                                          << QByteArray("a\xEF\xBF\xBD\xEF\xBF\xBD");
+    }
+
+    void limitedToLocal()
+    {
+        QFETCH(QByteArray, codec);
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, expected);
+        QFETCH(QByteArray, fromUtf8);
+        const LocalCodec local(codec);
+
+        QCOMPARE(common().fromUtf8(text.toStdString()), fromUtf8.toStdString());
+
+        // The text, its terminator and a guard area that must stay untouched.
+        std::vector<char> buffer(std::size_t(text.size()) + 1 + 16, '#');
+        std::memcpy(buffer.data(), text.constData(), std::size_t(text.size()) + 1);
+        const std::vector<char> before = buffer;
+        char *const result = common().convertToMB(buffer.data());
+        if (expected.isNull()) {
+            QCOMPARE(result, static_cast<char *>(nullptr));
+            QVERIFY(buffer == before);
+        } else {
+            QCOMPARE(result, buffer.data());
+            QCOMPARE(QByteArray(result), expected);
+            QVERIFY(std::equal(buffer.end() - 16, buffer.end(), before.end() - 16));
+        }
+        QCOMPARE(common().convertToMB(static_cast<char *>(nullptr)), static_cast<char *>(nullptr));
+    }
+
+    void vtrcToChar_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("dstSize");
+        QTest::addColumn<bool>("ok");
+
+        QTest::newRow("room_for_terminator") << 5 << 6 << true;
+        QTest::newRow("no_room_for_terminator") << 5 << 5 << false;
+        QTest::newRow("empty_vector") << 0 << 100 << false;
+        // A negative size once compared as a huge unsigned one and copied.
+        QTest::newRow("negative_size") << 5 << -1 << false;
+        QTest::newRow("most_negative_size") << 5 << INT_MIN << false;
+    }
+
+    void vtrcToChar()
+    {
+        QFETCH(int, size);
+        QFETCH(int, dstSize);
+        QFETCH(bool, ok);
+
+        std::vector<char> src(std::size_t(size), 'x');
+        char dst[16];
+        std::memset(dst, '#', sizeof dst);
+        QCOMPARE(common().vtrcToChar(dst, src, dstSize), ok);
+        QCOMPARE(QByteArray(dst, 16),
+                 ok ? QByteArray(size, 'x') + '\0' + QByteArray(15 - size, '#') : QByteArray(16, '#'));
+        QCOMPARE(int(src.size()), size);
+        QVERIFY(!common().vtrcToChar(nullptr, src, 16));
+    }
+
+    // Every two-byte GBK code glibc accepts converts as glibc converts it,
+    // and every BMP character glibc can write in GBK is written as glibc
+    // writes it. glibc rejects the user-defined areas, which Qt's GBK (Windows
+    // code page 936) maps to the private use area.
+    void gbkAsIconv()
+    {
+        const LocalCodec local("GBK");
+        std::string accepted, rejected, utf8, expected;
+        for (int lead = 0x81; lead <= 0xFE; ++lead)
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                const std::string code{char(lead), char(trail)};
+                if (trail != 0x7F)
+                    (iconvConvert("GBK", "UTF-8", code, utf8) ? accepted : rejected) += code;
+            }
+        QVERIFY(accepted.size() > 2 * 21000);
+        QVERIFY(iconvConvert("GBK", "UTF-8", accepted, expected));
+        QCOMPARE(common().convertToU8(accepted), expected);
+        const QString pua = QString::fromStdString(common().convertToU8(rejected));
+        QCOMPARE(pua.size(), int(rejected.size() / 2));
+        for (QChar c : pua)
+            QVERIFY2(c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF, qPrintable(QString::number(c.unicode(), 16)));
+
+        std::string gbk;
+        accepted.clear();
+        for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+            utf8 = QString(QChar(char16_t(c))).toStdString();
+            if ((c < 0xD800 || c > 0xDFFF) && iconvConvert("UTF-8", "GBK", utf8, gbk))
+                accepted += utf8;
+        }
+        QVERIFY(accepted.size() > 3 * 20000);
+        QVERIFY(iconvConvert("UTF-8", "GBK", accepted, expected));
+        QCOMPARE(common().convertToMB(accepted), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(EncodingTest)
+#include "encodingtest.moc"
