@@ -19,6 +19,13 @@
 
 namespace {
 
+// Text in the local code page as the library reads it: the local codec, which
+// QString::fromLocal8Bit uses under Qt 5 only (under Qt 6 that is UTF-8).
+QString localText(const QByteArray &bytes)
+{
+    return QTextCodec::codecForLocale()->toUnicode(bytes);
+}
+
 // GBK text that is not valid UTF-8, and UTF-8 text: 资源 / 图像.tif
 const QByteArray gbkDir("\xD7\xCA\xD4\xB4"), gbkFile("\xCD\xBC\xCF\xF1.tif");
 const QByteArray utf8Dir("\xE8\xB5\x84\xE6\xBA\x90"), utf8File("\xE5\x9B\xBE\xE5\x83\x8F.tif");
@@ -55,8 +62,8 @@ QByteArrayList find(const QByteArray &args)
 QByteArrayList listed(const QByteArray &arg)
 {
     QByteArrayList paths;
-    for (const QString &path : CKrCommon::GetSingleTon().RecureDir(QString::fromLocal8Bit(arg))) {
-        paths << path.toLocal8Bit();
+    for (const QString &path : CKrCommon::GetSingleTon().RecureDir(localText(arg))) {
+        paths << QTextCodec::codecForLocale()->fromUnicode(path);
         if (::access(paths.back().constData(), F_OK) != 0)
             paths.back() += " (cannot be opened)";
     }
@@ -112,7 +119,7 @@ private Q_SLOTS:
         QFETCH(QByteArrayList, directories);
         makeTree(m_root, {"work/"});
         // A leading "/" stands for the root of the fixture.
-        CKrCommon::GetSingleTon().createDir(QString::fromLocal8Bit(path.startsWith('/') ? m_root + path : path));
+        CKrCommon::GetSingleTon().createDir(localText(path.startsWith('/') ? m_root + path : path));
         QCOMPARE(find(". -mindepth 1 -type d -printf %P\\n"), directories);
     }
 

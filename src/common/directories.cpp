@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Creating the directories above a path, and listing every file below a
 // directory. Paths reach the file system as the local code page's bytes
-// (QString::toLocal8Bit) and names come back through the same codec, so a
-// listed name opens again and a created directory has the name asked for,
-// in GBK, UTF-8 or any other local code page.
+// (QTextCodec::codecForLocale(), which is what QString::toLocal8Bit uses under
+// Qt 5) and names come back through the same codec, so a listed name opens
+// again and a created directory has the name asked for, in GBK, UTF-8 or any
+// other local code page. Under Qt 6 toLocal8Bit is always UTF-8; going
+// through the codec keeps a host that chose GBK working there too.
 #include "CKrCommon.h"
 
 #include "platform/directory.h"
@@ -25,7 +27,7 @@ namespace {
 // there, as it ends the C string the system call reads.
 std::string localBytes(const QString &path)
 {
-    const QByteArray bytes = path.toLocal8Bit();
+    const QByteArray bytes = QTextCodec::codecForLocale()->fromUnicode(path);
     return std::string(bytes.constData(), qstrnlen(bytes.constData(), uint(bytes.size())));
 }
 

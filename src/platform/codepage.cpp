@@ -97,31 +97,31 @@ const char16_t *asUnits(const QString &text)
     return reinterpret_cast<const char16_t *>(text.utf16());
 }
 
-// Decodes UTF-8 into UTF-16 pieces of at most `capacity` units, handed to emit(units, count).
-template<typename Emit>
-void decodeUtf8(const char *text, std::size_t size, char16_t *scratch, std::size_t capacity, Emit &&emit)
+// Decodes UTF-8 into UTF-16 pieces of at most `capacity` units, handed to sink(units, count).
+template<typename Sink>
+void decodeUtf8(const char *text, std::size_t size, char16_t *scratch, std::size_t capacity, Sink &&sink)
 {
     const char *const end = text + size;
     text += utf8::bomLength(text, size);
     while (text < end)
-        emit(scratch, utf8::decode(text, end, scratch, capacity));
+        sink(scratch, utf8::decode(text, end, scratch, capacity));
 }
 
-// Decodes local code page bytes into UTF-16 pieces handed to emit(units, count).
-template<typename Emit>
+// Decodes local code page bytes into UTF-16 pieces handed to sink(units, count).
+template<typename Sink>
 void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::size_t size, char16_t *scratch,
-                 std::size_t chunk, Emit &&emit)
+                 std::size_t chunk, Sink &&sink)
 {
     switch (route) {
     case Route::Utf8:
-        decodeUtf8(text, size, scratch, chunk, emit);
+        decodeUtf8(text, size, scratch, chunk, sink);
         return;
     case Route::Latin1:
         for (std::size_t done = 0; done < size;) {
             const std::size_t n = std::min(chunk, size - done);
             for (std::size_t i = 0; i < n; ++i)
                 scratch[i] = char16_t(static_cast<unsigned char>(text[done + i]));
-            emit(scratch, n);
+            sink(scratch, n);
             done += n;
         }
         return;
@@ -130,21 +130,21 @@ void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::si
         for (std::size_t done = 0; done < size;) {
             const std::size_t n = std::min(chunk, size - done);
             const QString units = codec->toUnicode(text + done, int(n), &state);
-            emit(asUnits(units), std::size_t(units.size()));
+            sink(asUnits(units), std::size_t(units.size()));
             done += n;
         }
         // A zero byte ends a truncated sequence, which then comes out as U+FFFD
         // before the zero's own U+0000; the codec would otherwise drop it.
         const QString tail = codec->toUnicode("", 1, &state);
         const int kept = tail.endsWith(QChar(0)) ? tail.size() - 1 : tail.size();
-        emit(asUnits(tail), std::size_t(kept));
+        sink(asUnits(tail), std::size_t(kept));
         return;
     }
     case Route::WholePass:
         if (size > std::size_t(INT_MAX))
             throw std::length_error("krcommon: text too long for the local codec");
         const QString units = codec->toUnicode(text, int(size));
-        emit(asUnits(units), std::size_t(units.size()));
+        sink(asUnits(units), std::size_t(units.size()));
         return;
     }
 }

@@ -45,12 +45,12 @@ private:
 };
 
 /**
- * Calls @p emit(const char *, std::size_t) with the UTF-8 text that decoding
+ * Calls @p sink(const char *, std::size_t) with the UTF-8 text that decoding
  * @p text and encoding the result again gives: the well-formed runs of @p text
  * itself, with EF BF BD for every ill-formed byte and the byte order mark left out.
  */
-template<typename Emit>
-void sanitize(const char *text, std::size_t size, Emit &&emit);
+template<typename Sink>
+void sanitize(const char *text, std::size_t size, Sink &&sink);
 
 /** Length of the well-formed sequence at @p p (1 to 4), 0 when @p p starts none. */
 inline int sequenceLength(const unsigned char *p, const unsigned char *end) noexcept
@@ -82,8 +82,8 @@ inline int sequenceLength(const unsigned char *p, const unsigned char *end) noex
 /** Length of the run of ASCII bytes at the start of [p, end). */
 std::size_t asciiPrefix(const unsigned char *p, const unsigned char *end) noexcept;
 
-template<typename Emit>
-void sanitize(const char *text, std::size_t size, Emit &&emit)
+template<typename Sink>
+void sanitize(const char *text, std::size_t size, Sink &&sink)
 {
     static const char replacement[] = "\xEF\xBF\xBD";
     const auto *p = reinterpret_cast<const unsigned char *>(text) + bomLength(text, size);
@@ -98,12 +98,12 @@ void sanitize(const char *text, std::size_t size, Emit &&emit)
             continue;
         }
         if (p > run)
-            emit(reinterpret_cast<const char *>(run), std::size_t(p - run));
-        emit(replacement, std::size_t(3));
+            sink(reinterpret_cast<const char *>(run), std::size_t(p - run));
+        sink(replacement, std::size_t(3));
         run = ++p;
     }
     if (p > run)
-        emit(reinterpret_cast<const char *>(run), std::size_t(p - run));
+        sink(reinterpret_cast<const char *>(run), std::size_t(p - run));
 }
 
 } // namespace krcommon::platform::utf8
