@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Prepares what a viewer shows: divides a survey area into blocks, then
-// builds a view parameter file from a folder of data files.
+// lists a folder of data files, builds a view parameter file from those the
+// viewer can show, and checks that it loads back to the same file.
 //
 //   viewer-prep [work-directory]
 //
@@ -11,6 +12,8 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -36,19 +39,22 @@ void printBlockGrid()
     }
 }
 
-// The sample data folder: aerial photographs among other files.
-QByteArray makeSampleFolder(const QString &root)
+// The sample data folder: aerial photographs in two strips among other
+// files, and a version-control directory the listing skips.
+QString makeSampleFolder(const QString &root)
 {
     const QString folder = root + QStringLiteral("/flight-07");
-    QDir().mkpath(folder);
-    const char *names[] = {"IMG_0001.JPG", "IMG_0002.jpg", "strip3.tif", "strip3.tif.ovr",
-                           "camera.kx",    "scan.raw",     "readme.txt", "terrain.dem"};
+    const char *names[] = {"strip1/IMG_0001.JPG", "strip1/IMG_0002.jpg", "strip1/camera.kx",
+                           "strip2/IMG_0101.JPG", "strip2/strip2.tif",   "strip2/strip2.tif.ovr",
+                           "readme.txt",          "terrain.dem",         ".svn/entries"};
     for (const char *name : names) {
-        QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
         if (file.open(QIODevice::WriteOnly))
             file.write("sample");
     }
-    return QFile::encodeName(folder);
+    return folder;
 }
 
 bool printFile(const QByteArray &path)
@@ -63,22 +69,26 @@ bool printFile(const QByteArray &path)
 
 bool buildViewFile(const QString &workDir)
 {
-    const QByteArray folder = makeSampleFolder(workDir);
+    CKrCommon &common = CKrCommon::GetSingleTon();
+    const QString folder = makeSampleFolder(workDir);
 
     IMAGE_TYPE_INFO info;
     info.imageType = 1; // aerial photographs
     CKrLumoParaFile viewFile(info);
 
-    std::printf("\nData files in %s:\n", folder.constData());
-    const QStringList names = QDir(QFile::decodeName(folder)).entryList(QDir::Files, QDir::Name);
-    for (const QString &name : names) {
-        const QByteArray path = folder + '/' + QFile::encodeName(name);
+    // Every file below the folder (the trailing separator matters), in the
+    // order the file system gives; sorted here only for a stable printout.
+    QStringList files = common.RecureDir(folder + QLatin1Char('/'));
+    files.sort();
+    std::printf("\nData files below %s:\n", QFile::encodeName(folder).constData());
+    for (const QString &file : files) {
+        const QByteArray path = file.toLocal8Bit();
         const int typeCode = viewFile.isCanShow(path.constData());
-        std::printf("  %-16s %s\n", QFile::encodeName(name).constData(), typeCode > 0 ? "shown" : "not shown");
+        std::printf("  %-40s %s\n", path.constData() + folder.size() + 1, typeCode > 0 ? "shown" : "not shown");
         if (typeCode > 0)
             viewFile.addViewFile(path.constData(), false);
     }
-    const QByteArray gcp = folder + "/control/Area.gcp";
+    const QByteArray gcp = QFile::encodeName(folder) + "/control/Area.gcp";
     viewFile.addViewFile(gcp.constData(), true);
 
     const QByteArray saved = QFile::encodeName(workDir) + "/flight-07.view";
@@ -87,15 +97,19 @@ bool buildViewFile(const QString &workDir)
         return false;
     }
 
-    // Load it back into a fresh facade and write that out again: the file
-    // is the model, section by section.
+    // Load it back into a fresh facade and save that: the file is the model,
+    // section by section, so both saves must be the same bytes.
     CKrLumoParaFile reloaded(info);
     const QByteArray copy = QFile::encodeName(workDir) + "/flight-07-reloaded.view";
     if (!reloaded.load4File(saved.constData()) || !reloaded.save2File(copy.constData())) {
         std::fprintf(stderr, "cannot reload %s\n", saved.constData());
         return false;
     }
-    std::printf("\nView parameter file %s, loaded back\n"
+    if (!common.compareFile(saved.constData(), copy.constData())) {
+        std::fprintf(stderr, "%s and %s differ\n", saved.constData(), copy.constData());
+        return false;
+    }
+    std::printf("\nView parameter file %s, loaded back and saved again to the same bytes\n"
                 "(paths are stored exactly as added):\n",
                 saved.constData());
     return printFile(copy);
