@@ -18,6 +18,8 @@
  * The extent of one map sheet with its identifier.
  *
  * x bounds come first (smaller, larger), then y bounds with the larger first.
+ *
+ * @since 1.0
  */
 struct KRCOMMON_EXPORT SheetScope {
     float left = 0.0f;   ///< smaller x bound
@@ -27,10 +29,12 @@ struct KRCOMMON_EXPORT SheetScope {
     int id = 0;          ///< the sheet's identifier
 
     /**
-     * True when (@p x, @p y) lies strictly inside the sheet: left < x < right
-     * and bottom < y < top. A point on the boundary is outside, a NaN
-     * coordinate is never inside, and a sheet with left >= right or
-     * bottom >= top contains no point.
+     * Whether a point lies strictly inside the sheet.
+     * @param x the point's x
+     * @param y the point's y
+     * @return true when left < @p x < right and bottom < @p y < top; false for
+     *         a point on the boundary, a NaN coordinate, and for every point
+     *         when left >= right or bottom >= top
      */
     bool contains(float x, float y) const;
 };
@@ -38,6 +42,8 @@ struct KRCOMMON_EXPORT SheetScope {
 /**
  * One block of a survey partition, given by two opposite corners, with the
  * identifiers of the map sheets related to it.
+ *
+ * @since 1.0
  */
 struct KRCOMMON_EXPORT Block {
     int tag = 0;            ///< belongs to the caller; the library never touches it
@@ -48,13 +54,14 @@ struct KRCOMMON_EXPORT Block {
     std::set<int> sheetIds; ///< identifiers of the related sheets, ascending
 
     /**
-     * Adds @p sheet's id to sheetIds when the sheet is related to this block:
-     * when a corner of the block lies strictly inside the sheet
+     * Adds the id of @p sheet to sheetIds when the sheet is related to this
+     * block: when a corner of the block lies strictly inside the sheet
      * (SheetScope::contains), or when block and sheet share a part of
      * positive area. Touching along an edge or at a corner only is no
      * relation; a NaN coordinate takes part in none; a sheet with
      * left >= right or bottom >= top relates to nothing.
      * Ids are only ever added, never removed.
+     * @param sheet the sheet to test; only read
      * @throw std::bad_alloc when the id cannot be inserted
      */
     void relateSheet(const SheetScope &sheet);
@@ -74,6 +81,8 @@ struct KRCOMMON_EXPORT Block {
  * std::vector<std::vector<float>> rows;
  * CKrCommon::GetSingleTon().calBlock(rows, 0, 0, 1000, 600, 250, 250);
  * @endcode
+ *
+ * @since 1.0
  */
 class KRCOMMON_EXPORT CKrCommon : public QObject
 {
@@ -85,11 +94,20 @@ public:
 
     /**
      * Returns the one instance, creating it on first use.
+     * @return the instance; called after the teardown (from a later static
+     *         destructor) it creates a new one, which is never destroyed
+     * @throw std::bad_alloc when the instance cannot be created; a later call
+     *        tries again
      * @note Thread-safe: concurrent first calls create exactly one instance.
      */
     static CKrCommon &GetSingleTon();
 
-    /** The same as GetSingleTon(), returning the address of the instance. */
+    /**
+     * The same as GetSingleTon(), returning the address of the instance.
+     * @return the instance, never null
+     * @throw std::bad_alloc when the instance cannot be created
+     * @note Thread-safe, as GetSingleTon().
+     */
     static CKrCommon *GetSinglePton();
 
     /**
@@ -115,6 +133,7 @@ public:
      *        cannot be sized (a block size of zero, a non-finite argument, a
      *        count beyond 32 bits); nothing is appended then
      * @throw std::bad_alloc when memory runs out; rows appended before stay
+     * @note Thread-safe on different @p rows.
      */
     void calBlock(std::vector<std::vector<float>> &rows, float startX, float startY, float width, float height,
                   float blockWidth, float blockHeight);
@@ -134,24 +153,27 @@ public:
      *        never removed; the number, order and other fields of the blocks
      *        stay as they were
      * @throw std::bad_alloc when memory runs out; ids added before stay
+     * @throw std::length_error for more than 2^29 sheets and blocks together;
+     *        no id is added then
      * @note Thread-safe on different @p blocks vectors.
      */
     void blockUserRelation(const std::vector<SheetScope> &sheets, std::vector<Block> &blocks);
 
     /**
-     * Appends the numbers of a coordinate list "x1;x2;...|y1;y2;..." to
+     * Appends the numbers of a coordinate list `x1;x2;...|y1;y2;...` to
      * @p xList and @p yList.
      *
-     * The text is split at every "|", then each of its first two parts at
-     * every ";", empty parts kept; parts after the second are ignored. Every
+     * The text is split at every `|`, then each of its first two parts at
+     * every `;`, empty parts kept; parts after the second are ignored. Every
      * token gives one value, read as QVariant::toDouble() reads it (C locale,
      * blanks around it allowed); a token that cannot be read, the empty one
-     * included, gives 0.0. A text without "|" appends to @p xList only.
+     * included, gives 0.0. A text without `|` appends to @p xList only.
      *
      * @param xList receives the values of the first part; values already in
      *        it stay in front
      * @param yList receives the values of the second part, the same way
      * @param text the coordinate list
+     * @note Thread-safe on different @p xList and @p yList.
      */
     void ptTransfer(QList<double> &xList, QList<double> &yList, QString text);
 
@@ -161,7 +183,8 @@ public:
      * Converts local code page text to UTF-8.
      *
      * The local code page is Qt's local 8-bit codec,
-     * QTextCodec::codecForLocale(). Ill-formed input becomes U+FFFD.
+     * QTextCodec::codecForLocale(), under Qt 5 and Qt 6 alike. Ill-formed
+     * input becomes U+FFFD.
      * @param out receives exactly the converted bytes; what it held before is dropped
      * @param text the text; null fails
      * @param length the number of bytes to convert, or -1 for a zero-terminated
@@ -177,24 +200,40 @@ public:
 
     /**
      * Converts UTF-8 text to the local code page, as MBToUTF8() does the
-     * reverse. Ill-formed input becomes U+FFFD; characters the code page
-     * cannot represent become '?'.
-     * @return as MBToUTF8(); @p out is empty after false
+     * reverse. A leading byte order mark is dropped, ill-formed input becomes
+     * U+FFFD, and characters the code page cannot represent become `?`.
+     * @param out receives exactly the converted bytes; what it held before is dropped
+     * @param text the UTF-8 text; null fails
+     * @param length the number of bytes to convert, or -1 for a zero-terminated
+     *        text, terminator included
+     * @return as MBToUTF8(): false for a null @p text, a @p length of 0 or
+     *         below -1, or a conversion that gives no bytes; @p out is empty
+     *         after false
+     * @throw std::bad_alloc when @p out cannot grow; @p out is then empty
+     * @note Thread-safe on different @p out.
      */
     bool UTF8ToMB(std::vector<char> &out, const char *text, int length);
 
     /**
      * Converts UTF-8 text to the local code page when the result is short.
+     * @param text the UTF-8 text, all of its bytes
      * @return the converted text up to its first zero byte, or the empty
-     *         string when the conversion fails or gives 512 bytes or more
+     *         string when the conversion fails (an empty @p text included) or
+     *         gives 512 bytes or more
+     * @throw std::bad_alloc when memory runs out
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string fromUtf8(std::string text);
 
     /**
      * Converts local code page text of any length to UTF-8.
      * @param text read up to its first zero byte
-     * @return the converted text; ill-formed input becomes U+FFFD
+     * @return the converted text; ill-formed input becomes U+FFFD; empty for
+     *         an empty text
      * @throw std::bad_alloc when memory runs out
+     * @throw std::length_error for a text of 2^31 bytes or more under a local
+     *        codec that is converted in one piece (UTF-16, UTF-32, stateful ones)
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string convertToU8(std::string text);
 
@@ -202,8 +241,10 @@ public:
      * Converts UTF-8 text of any length to the local code page.
      * @param text read up to its first zero byte
      * @return the converted text; ill-formed input becomes U+FFFD, and that
-     *         and any other character the code page cannot represent become '?'
+     *         and any other character the code page cannot represent become
+     *         `?`; empty for an empty text
      * @throw std::bad_alloc when memory runs out
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string convertToMB(std::string text);
 
@@ -212,32 +253,40 @@ public:
      *
      * The result is written over @p text only when it is shorter than 512
      * bytes and no longer than the input, so it always fits where the input was.
+     * @param text the zero-terminated UTF-8 text, overwritten by the result
      * @return @p text holding the converted text, or null (and @p text
      *         untouched) for a null or empty text, a failed conversion, or a
      *         result that is too long
+     * @throw std::bad_alloc when memory runs out; @p text is then untouched
+     * @note Thread-safe on different @p text buffers.
      */
     char *convertToMB(char *text);
 
     /**
      * Copies the bytes of @p src and a terminating zero byte into @p dst.
+     * @param dst the buffer to write
+     * @param src the bytes to copy, all of them (zero bytes too); only read
      * @param dstSize the capacity of @p dst in bytes
      * @return true when copied; false, writing nothing, for a null @p dst, an
      *         empty @p src, or a @p dstSize (negative included) without room
      *         for all of @p src and the terminator
+     * @note Thread-safe on different @p dst buffers.
      */
     bool vtrcToChar(char *dst, std::vector<char> &src, int dstSize);
 
     // ---- String helpers --------------------------------------------------
 
     /**
-     * Turns every "/" of @p path into "\\". The text ends at the first zero
-     * byte: when it holds a "/" the string is cut there, otherwise the string
-     * is left exactly as it was.
+     * Turns every `/` of a path into `\`.
+     * @param path edited in place. Its text ends at the first zero byte: when
+     *        that text holds a `/` the string is cut there, otherwise the
+     *        string is left exactly as it was
+     * @note Thread-safe on different @p path strings.
      */
     void serialStr(std::string &path);
 
     /**
-     * Breaks @p text into lines of @p lineWidth bytes, the "\n" included.
+     * Breaks a text into lines of @p lineWidth bytes, the `\n` included.
      *
      * The breaks stand at indexes lineWidth - 1, 2 lineWidth - 1, ... of the
      * result; their number, size / lineWidth, is fixed from the size before,
@@ -245,11 +294,14 @@ public:
      * A text no longer than @p lineWidth is left unchanged, and so is every
      * text for a @p lineWidth of 0. With @p lineWidth 1 the first byte is
      * followed by size breaks, then the rest.
+     * @param text edited in place
+     * @param lineWidth the length of a line, its break included
+     * @note Thread-safe on different @p text strings.
      */
     void insertLineBreak(std::string &text, unsigned int lineWidth);
 
     /**
-     * Breaks @p text into lines of @p lineWidth UTF-16 code units, the "\n"
+     * Breaks a text into lines of @p lineWidth UTF-16 code units, the `\n`
      * included.
      *
      * The breaks stand at indexes lineWidth - 1, 2 lineWidth - 1, ... and go
@@ -257,63 +309,88 @@ public:
      * line holding 1 to lineWidth - 1 code units, no break at the end. A text
      * no longer than @p lineWidth is left unchanged, and so is every text for
      * a @p lineWidth below 2.
+     * @param text edited in place
+     * @param lineWidth the length of a line, its break included
+     * @note Thread-safe on different @p text strings.
      */
     void insertLineBreak(QString &text, int lineWidth);
 
     // ---- Paths, directories, files and processes -------------------------
 
     /**
-     * Finds a byte in @p text, over its whole length (a zero byte is an
+     * Finds a byte in a text, over its whole length (a zero byte is an
      * ordinary byte).
+     * @param text the text to search
+     * @param ch the byte to find
      * @param forward true for the first occurrence, false for the last
      * @return the byte index, or -1 when @p text holds no @p ch (or is empty)
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     int findIndex(std::string text, char ch, bool forward);
 
     /**
-     * The text of @p path before its first separator ("/" or "\"):
-     * D:\data\img.tif gives D:. Pure text; the file system is not asked.
-     * @return empty when @p path has no separator or begins with one
+     * The first component of a path, as text: `D:\data\img.tif` gives `D:`.
+     * The file system is not asked.
+     * @param path the path; `/` and `\` both separate
+     * @return the text before the first separator; empty when @p path has no
+     *         separator or begins with one
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string getRootPath(std::string path);
 
     /**
-     * The text of @p path before its last separator ("/" or "\"):
-     * D:\data\img.tif and D:\data\ both give D:\data.
-     * @return empty when @p path has no separator, or only a leading one
+     * The parent of a path, as text: `D:\data\img.tif` and `D:\data\` both
+     * give `D:\data`.
+     * @param path the path; `/` and `\` both separate
+     * @return the text before the last separator; empty when @p path has no
+     *         separator, or only a leading one
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string getParentPath(std::string path);
 
     /**
-     * @p path without its suffix, directories kept: the text before the first
-     * "." of the last component (the text after the last "/" or "\").
-     * D:\old.dir\img.tar.gz gives D:\old.dir\img; .cfg gives the empty string.
-     * @return the whole of @p path when its last component has no "."
+     * A path without its suffix, directories kept: `D:\old.dir\img.tar.gz`
+     * gives `D:\old.dir\img`; `.cfg` gives the empty string.
+     * @param path the path; its last component is the text after the last
+     *        `/` or `\`
+     * @return the text before the first `.` of the last component; the whole
+     *         of @p path when that component has no `.`
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string getFileNameWithOutSuffix(std::string path);
 
     /**
-     * The suffix of @p path: the last component from its first "." on, the
-     * dot included. D:\old.dir\img.tar.gz gives .tar.gz.
-     * @return empty when the last component has no ".", or begins with one (.cfg)
+     * The suffix of a path: its last component from the first `.` on, the
+     * dot included. `D:\old.dir\img.tar.gz` gives `.tar.gz`.
+     * @param path the path; its last component is the text after the last
+     *        `/` or `\`
+     * @return the suffix; empty when the last component has no `.`, or
+     *         begins with one (`.cfg`)
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string getSuffixByFileName(std::string path);
 
     /**
-     * The last component of @p path, of any length. One trailing separator is
-     * dropped first (D:\data\dir\ gives dir). When @p path holds a "\",
-     * only "\" separates: a\b/d.tif gives b/d.tif.
-     * @return empty for a null or empty path
+     * The last component of a path, of any length. One trailing separator is
+     * dropped first (`D:\data\dir\` gives `dir`). When the path holds a `\`,
+     * only `\` separates: `a\b/d.tif` gives `b/d.tif`.
+     * @param path the zero-terminated path
+     * @return the last component; empty for a null or empty path
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string getFileNameFormPath(const char *path);
 
     /**
      * Creates, outermost first, the missing directories above the last
-     * component of @p path; the last component itself is not created
-     * (a/b/img.tif makes a and a/b; a/b/ does too; a/b makes a only).
-     * Both "/" and "\" separate. The path reaches the file system as
-     * QString::toLocal8Bit() gives it; any length.
-     * @note Failures are not reported: a directory that cannot be made is missing afterwards.
+     * component of a path; the last component itself is not created
+     * (`a/b/img.tif` makes `a` and `a/b`; `a/b/` does too; `a/b` makes `a`
+     * only). Both `/` and `\` separate; on Linux a directory named `w\a` is
+     * made for `w\a/img`, since the file system itself separates at `/` only.
+     * @param path the path, converted to bytes through the local code page
+     *        (QTextCodec::codecForLocale(), under Qt 6 too), up to a zero
+     *        character; no length limit of its own
+     * @note Failures are not reported: a directory that cannot be made is
+     *       missing afterwards. Thread-safe: keeps no state, takes no lock.
      */
     void createDir(const QString &path);
 
@@ -321,16 +398,22 @@ public:
      * The paths of all files below a directory, depth first, in the order the
      * file system lists them; directories themselves are not listed.
      *
-     * @p path is searched as @p path + "*", so it is given with a trailing
-     * separator (/data/); /data instead lists the entries of / whose names
-     * begin with data. Each path is the text of its level followed by the
-     * name; a subdirectory's level is its parent's text, its name and "/"
-     * (on Windows "\"). Directories whose names begin with "." are skipped;
-     * links to directories are followed, but never into a directory that is
-     * already being walked. Names come back through QString::fromLocal8Bit(),
-     * so each path opens again with toLocal8Bit().
-     * @return empty when @p path cannot be read; an unreadable subdirectory
-     *         contributes nothing and the walk goes on
+     * Each path is the text of its level followed by the name; a
+     * subdirectory's level is its parent's text, its name and `/` (on Windows
+     * `\`). Directories whose names begin with `.` are skipped; links to
+     * directories are followed, but never into a directory that is already
+     * being walked. Names come back through the local code page
+     * (QTextCodec::codecForLocale(), under Qt 6 too), so each path opens again
+     * when converted back through it; under Qt 6 QString::toLocal8Bit() is
+     * UTF-8 whatever that codec is.
+     * @param path searched as @p path + `*`, so it is given with a trailing
+     *        separator (`/data/`); `/data` instead lists the entries of `/`
+     *        whose names begin with `data`, each as `/data` followed by its
+     *        whole name (`/datadata/a.tif`), a path that opens nothing
+     * @return the paths; empty when @p path cannot be read; an unreadable
+     *         subdirectory contributes nothing and the walk goes on
+     * @note Blocks while reading the tree. Thread-safe: keeps no state, takes
+     *       no lock.
      */
     QStringList RecureDir(const QString &path);
 
@@ -338,20 +421,27 @@ public:
      * Whether two files hold the same bytes. The paths reach the file system
      * byte for byte and the files are read in binary; files of different
      * sizes are told apart without reading them.
-     * @return false for a null path, a file that cannot be opened or read,
-     *         and files of different size or content
-     * @note Blocks while reading both files.
+     * @param path1 the first file's path
+     * @param path2 the second file's path
+     * @return true when both hold the same bytes (one file under two names
+     *         included); false for a null path, a file that cannot be opened
+     *         or read (a directory), and files of different size or content
+     * @note Blocks while reading both files. Thread-safe: keeps no state,
+     *       takes no lock.
      */
     bool compareFile(const char *path1, const char *path2);
 
     /**
      * Ends at once (SIGKILL on Linux) the first running process, in ascending
      * process id, whose executable file name equals @p name ignoring the case
-     * of A-Z; other bytes must be equal. The name is the file name without
-     * directory (viewer.exe; viewer, or a full path, match nothing). Only the
-     * first match ends, and that may be the calling process.
+     * of A-Z; other bytes must be equal. Only the first match ends, and that
+     * may be the calling process.
+     * @param name the executable's file name without directory (`viewer.exe`;
+     *        `viewer`, or a full path, match nothing)
      * @return true when a match was found and its termination requested (not
-     *         awaited); false for a null name or when nothing matches
+     *         awaited, and also when the process may not be signalled); false
+     *         for a null name or when nothing matches
+     * @note Thread-safe: keeps no state, takes no lock.
      */
     bool killProcessFromName(const char *name);
 

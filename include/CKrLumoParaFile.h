@@ -13,15 +13,21 @@ class CKrViewParaFileImp;
 /**
  * What a viewer works on: the satellite sensor, the kind of photograph and
  * the working category.
+ *
+ * @since 1.0
  */
 struct IMAGE_TYPE_INFO {
-    /** Name of the satellite sensor, 8-bit text in the local code page; may be empty. */
+    /**
+     * Name of the satellite sensor, 8-bit text in the local code page; may be
+     * empty. Satellite photographs are listed under it, byte for byte.
+     */
     std::string sensorType;
     /** Kind of photograph: 1 aerial, 2 satellite, 3 ADS; any other value selects none. */
     int imageType = 0;
     /**
      * Working category: "SourceData", "AtWork", "DEM", "DLG", "DOM" or "GCP"
      * (exact, case-sensitive); any other value selects nothing.
+     * CKrLumoParaFile does not read it: it always works on "SourceData".
      */
     std::string category;
 };
@@ -45,33 +51,55 @@ struct IMAGE_TYPE_INFO {
  * through the other. The shared object is released after the last copy.
  *
  * @note A facade (with its copies) is used by one thread at a time.
+ *
+ * @since 1.0
  */
 class KRCOMMON_EXPORT CKrLumoParaFile
 {
 public:
-    /** An empty file with an empty record: isCanShow() answers -1 for every path. */
+    /**
+     * An empty file with an empty record: isCanShow() answers -1 for every
+     * path, so only a GeoSysGcd file can be added.
+     */
     CKrLumoParaFile();
 
     /**
      * An empty file for the sensor and kind of photograph of @p info. The
      * category is always "SourceData" (the category of @p info is not used),
      * so photographs of the record's kind can be shown. Known satellite names
-     * (in GBK) are translated into their sensor codes.
+     * (in GBK) are translated into their sensor codes (TH, Z3).
+     * @param info the sensor type and kind of photograph; the caller's record
+     *        is not changed
      */
     CKrLumoParaFile(IMAGE_TYPE_INFO info);
 
-    /** Shares the implementation of @p other. */
+    /**
+     * Shares the implementation of @p other: both see the same content.
+     * @param other the facade to share with
+     */
     CKrLumoParaFile(const CKrLumoParaFile &other);
 
-    /** Shares the implementation of @p other, giving up the current one. */
+    /**
+     * Shares the implementation of @p other, giving up the current one (freed
+     * when this was its last copy).
+     * @param other the facade to share with
+     * @return this facade
+     */
     CKrLumoParaFile &operator=(const CKrLumoParaFile &other);
 
+    /** Gives up this copy's share; the content is freed with the last copy, unsaved changes with it. */
     virtual ~CKrLumoParaFile();
 
     /**
-     * Replaces the content by the view parameter file @p path. The content is
-     * emptied first, also when the file cannot be read.
-     * @return false when the file cannot be opened or read
+     * Replaces the content by a view parameter file. The content is emptied
+     * first, also when the file cannot be read. Paths are taken as the file
+     * holds them, without the show test.
+     * @param path the file's path, reaching the file system byte for byte
+     * @return true when the whole file was read; false for a null path, a file
+     *         that cannot be opened and a read error (the content then holds
+     *         the lines read before it)
+     * @throw std::bad_alloc when memory runs out
+     * @note Blocks while reading the file.
      */
     bool load4File(const char *path);
 
@@ -87,39 +115,58 @@ public:
      * file is written in place: truncated, written, flushed and closed. A
      * write error then still gives false, but may leave the file cut short.
      *
-     * A file the caller may not write is never saved over, and a sensor type
-     * holding CR, LF or NUL is refused, as it would not read back the same.
-     * @return false on any error (refused, cannot create, write, flush or
-     *         rename); the file is then untouched, except after a write error
-     *         in place
+     * A symbolic link is followed: the file it names is saved, the link
+     * stays. A file the caller may not write, or anything but a regular file,
+     * is never saved over, and satellite photographs listed under a sensor
+     * type holding CR, LF or NUL are refused, as they would not read back the
+     * same. A new file gets 0666 less the umask.
+     * @param path the file's path, reaching the file system byte for byte
+     * @return true when the file holds the content; false on any error (null
+     *         path, refused, cannot create, write, flush or rename); the file
+     *         is then untouched, except after a write error in place
+     * @throw std::bad_alloc when memory runs out; the file is then untouched
+     * @note Blocks while writing and flushing the file to disk.
      */
     bool save2File(const char *path);
 
     /**
-     * Adds the data file @p path, as given, to the list of its kind unless
-     * the list holds it already.
-     * @param isGeoSysGcd true to make @p path the GeoSysGcd file, whatever its suffix
+     * Adds a data file, as given, to the list of its kind unless the list
+     * holds it already. Satellite photographs go to the group of the
+     * record's sensor type.
+     * @param path the data file's path
+     * @param isGeoSysGcd true to make @p path the GeoSysGcd file, whatever its
+     *        suffix, in place of the one before
      * @return true when the file can be shown (also when it was listed
-     *         already); false, changing nothing, when it cannot
+     *         already; with @p isGeoSysGcd, for every path without CR or LF);
+     *         false, changing nothing, when it cannot or for a null path
      */
     bool addViewFile(const char *path, bool isGeoSysGcd);
 
     /**
-     * Removes the data file @p path from the list of its kind: the first
-     * listed path with the same bytes.
+     * Removes a data file from the list of its kind: the first listed path
+     * with the same bytes. The GeoSysGcd file is never removed by it.
+     * @param path the data file's path
      * @return true when the file can be shown (also when it was not listed);
      *         false, changing nothing, when it cannot
      */
     bool delViewFile(const char *path);
 
-    /** Has no effect. */
+    /**
+     * Has no effect: a view parameter file names no other file to drop.
+     * @param path ignored
+     */
     void removeParaFile(const char *path);
 
     /**
-     * Whether the data file @p path can be shown, by its suffix.
-     * @return the type code: 6 aerial, 7 satellite, 8 ADS photograph; -1 when
-     *         it cannot be shown (also for a null path and for a path holding
-     *         CR or LF)
+     * Whether a data file can be shown, by its suffix: the text after the last
+     * `.` of its last component, ignoring ASCII letter case. Aerial
+     * photographs are tif, jpg, kx and raw files; satellite photographs tif,
+     * raw, xml, txt and kx files; ADS photographs sup files. The file system
+     * is not asked.
+     * @param path the data file's path; `/` and `\` both separate
+     * @return the type code for the record's kind of photograph: 6 aerial,
+     *         7 satellite, 8 ADS; -1 when it cannot be shown (also for a null
+     *         path and for a path holding CR or LF)
      */
     int isCanShow(const char *path);
 
