@@ -28,7 +28,7 @@ namespace {
 std::string localBytes(const QString &path)
 {
     const QByteArray bytes = QTextCodec::codecForLocale()->fromUnicode(path);
-    return std::string(bytes.constData(), qstrnlen(bytes.constData(), uint(bytes.size())));
+    return {bytes.constData(), qstrnlen(bytes.constData(), uint(bytes.size()))};
 }
 
 // The position of the last "/" or "\", npos when there is none.

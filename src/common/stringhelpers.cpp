@@ -61,8 +61,9 @@ void CKrCommon::insertLineBreak(QString &text, int lineWidth)
     const int breaks = (length - 1) / chunk;
     QString result;
     result.reserve(length + breaks);
-    for (int k = 0; k < breaks; ++k)
-        result.append(text.constData() + k * chunk, chunk).append(QLatin1Char('\n'));
-    result.append(text.constData() + breaks * chunk, length - breaks * chunk);
+    const QChar *line = text.constData();
+    for (int k = 0; k < breaks; ++k, line += chunk)
+        result.append(line, chunk).append(QLatin1Char('\n'));
+    result.append(line, length - breaks * chunk);
     text.swap(result);
 }

@@ -37,7 +37,7 @@ QString fileSuffix(const QString &path)
     const int nameStart = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
     const int dot = path.lastIndexOf(QLatin1Char('.'));
     if (dot < nameStart)
-        return QString();
+        return {};
     return path.mid(dot + 1);
 }
 
