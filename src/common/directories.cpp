@@ -152,7 +152,7 @@ QStringList CKrCommon::RecureDir(const QString &path)
 {
     FileWalk walk;
     if (walk.searchAt(0).open(localBytes(path))) {
-        const int zero = path.indexOf(QChar(0));
+        const auto zero = path.indexOf(QChar(0));
         walk.walk(zero < 0 ? path : path.left(zero));
     }
     return walk.files;
