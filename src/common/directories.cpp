@@ -28,7 +28,7 @@ namespace {
 std::string localBytes(const QString &path)
 {
     const QByteArray bytes = QTextCodec::codecForLocale()->fromUnicode(path);
-    return std::string(bytes.constData(), qstrnlen(bytes.constData(), uint(bytes.size())));
+    return {bytes.constData(), qstrnlen(bytes.constData(), uint(bytes.size()))};
 }
 
 // The position of the last "/" or "\", npos when there is none.
@@ -152,7 +152,7 @@ QStringList CKrCommon::RecureDir(const QString &path)
 {
     FileWalk walk;
     if (walk.searchAt(0).open(localBytes(path))) {
-        const int zero = path.indexOf(QChar(0));
+        const auto zero = path.indexOf(QChar(0));
         walk.walk(zero < 0 ? path : path.left(zero));
     }
     return walk.files;

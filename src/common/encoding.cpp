@@ -98,12 +98,12 @@ std::string CKrCommon::fromUtf8(std::string text)
 {
     // Longer than INT_MAX bytes cannot convert to under 512 bytes either.
     if (text.size() > std::size_t(INT_MAX))
-        return std::string();
+        return {};
     std::vector<char> bytes;
     UTF8ToMB(bytes, text.data(), int(text.size()));
     if (bytes.empty() || bytes.size() > maxLimitedBytes)
-        return std::string();
-    return std::string(bytes.data(), textLength(bytes));
+        return {};
+    return {bytes.data(), textLength(bytes)};
 }
 
 std::string CKrCommon::convertToU8(std::string text)

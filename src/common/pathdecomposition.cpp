@@ -43,7 +43,7 @@ std::string CKrCommon::getRootPath(std::string path)
     const int s = findIndex(path, slash, true);
     const int b = findIndex(path, backslash, true);
     if (s < 0 && b < 0)
-        return std::string();
+        return {};
     const int first = s < 0 ? b : b < 0 ? s : std::min(s, b);
     return path.substr(0, std::size_t(first));
 }
@@ -71,7 +71,7 @@ std::string CKrCommon::getSuffixByFileName(std::string path)
 std::string CKrCommon::getFileNameFormPath(const char *path)
 {
     if (!path)
-        return std::string();
+        return {};
     std::string copy(path);
     if (!copy.empty() && (copy.back() == slash || copy.back() == backslash))
         copy.pop_back(); // one trailing separator only: D:\dir\ names dir

@@ -48,7 +48,7 @@ void CKrCommon::insertLineBreak(std::string &text, unsigned int lineWidth)
 
 void CKrCommon::insertLineBreak(QString &text, int lineWidth)
 {
-    const int length = text.size();
+    const auto length = text.size();
     // NOTE: width 0 would divide by zero and width 1 would never end: both
     // leave the text as it is, as negative widths always have
     // (StringHelpersTest::degenerateWidthsLeaveTextUnchanged).
@@ -58,11 +58,12 @@ void CKrCommon::insertLineBreak(QString &text, int lineWidth)
     // every line but the last holds lineWidth - 1 characters, the last 1 to
     // lineWidth - 1, and no break stands at the end.
     const int chunk = lineWidth - 1;
-    const int breaks = (length - 1) / chunk;
+    const auto breaks = (length - 1) / chunk;
     QString result;
     result.reserve(length + breaks);
-    for (int k = 0; k < breaks; ++k)
-        result.append(text.constData() + k * chunk, chunk).append(QLatin1Char('\n'));
-    result.append(text.constData() + breaks * chunk, length - breaks * chunk);
+    const QChar *line = text.constData();
+    for (auto left = breaks; left > 0; --left, line += chunk)
+        result.append(line, chunk).append(QLatin1Char('\n'));
+    result.append(line, length - breaks * chunk);
     text.swap(result);
 }

@@ -136,7 +136,7 @@ void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::si
         // A zero byte ends a truncated sequence, which then comes out as U+FFFD
         // before the zero's own U+0000; the codec would otherwise drop it.
         const QString tail = codec->toUnicode("", 1, &state);
-        const int kept = tail.endsWith(QChar(0)) ? tail.size() - 1 : tail.size();
+        const auto kept = tail.endsWith(QChar(0)) ? tail.size() - 1 : tail.size();
         sink(asUnits(tail), std::size_t(kept));
         return;
     }
@@ -195,7 +195,7 @@ public:
             // U+0000 ends a waiting high surrogate, which then becomes '?'.
             const char16_t zero = 0;
             const QByteArray tail = m_codec->fromUnicode(asQChars(&zero), 1, &m_state);
-            const int kept = tail.endsWith('\0') ? tail.size() - 1 : tail.size();
+            const auto kept = tail.endsWith('\0') ? tail.size() - 1 : tail.size();
             append(out, tail.constData(), std::size_t(kept));
             return;
         }

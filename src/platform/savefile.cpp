@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace krcommon::platform {
 
@@ -96,7 +97,9 @@ bool resolveLinks(std::string &path, int &error)
             error = hops == maxLinks ? ELOOP : errno;
             return false;
         }
-        path = contents.empty() || contents[0] == '/' ? contents : directoryPrefix(path) + contents;
+        if (!contents.empty() && contents[0] != '/')
+            contents.insert(0, directoryPrefix(path));
+        path = std::move(contents);
     }
 }
 

@@ -31,7 +31,7 @@ CLMFile::PathList *CLMFile::getSatPhotoList(const QString &sensorType)
     // Whatever fails to allocate is undone, so the three members stay in
     // step. Capacity grows geometrically: reserving one more each time would
     // copy the whole vector per new group.
-    const int at = m_SensorTypeList.size();
+    const int at = int(m_SensorTypeList.size());
     if (m_SatPhotoLists.size() == m_SatPhotoLists.capacity())
         m_SatPhotoLists.reserve(2 * m_SatPhotoLists.size() + 8);
     auto group = std::make_unique<PathList>();

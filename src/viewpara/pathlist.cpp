@@ -8,7 +8,7 @@ namespace krcommon::viewpara {
 QHash<QString, PathList::Positions> &PathList::index() const
 {
     if (m_indexStale) {
-        const int n = m_paths.size();
+        const int n = int(m_paths.size());
         m_hole.resize(std::size_t(n), false);
         m_nextSame.assign(std::size_t(n), -1);
         m_index.clear();
@@ -65,7 +65,7 @@ int PathList::add(const QString &path)
     QHash<QString, Positions> &positions = index();
     if (positions.contains(path))
         return size();
-    const int at = m_paths.size();
+    const int at = int(m_paths.size());
     m_indexStale = true; // until every part holds the new entry
     m_paths.append(path);
     m_hole.push_back(false);

@@ -29,7 +29,7 @@ class PathList
 public:
     /** The entries in order. */
     const QStringList &paths() const;
-    int size() const { return m_paths.size() - m_holes; }
+    int size() const { return int(m_paths.size()) - m_holes; }
     bool isEmpty() const { return size() == 0; }
 
     /** Whether an entry equals @p path; never for an empty path. */

@@ -34,10 +34,10 @@ QString fileSuffix(const QString &path)
 {
     // NOTE: the suite writes Windows paths, so "\" separates as well as "/";
     // a "." in a directory name is not a suffix (d:\data.old\readme).
-    const int nameStart = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
-    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    const auto nameStart = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
+    const auto dot = path.lastIndexOf(QLatin1Char('.'));
     if (dot < nameStart)
-        return QString();
+        return {};
     return path.mid(dot + 1);
 }
 
@@ -47,8 +47,8 @@ bool filterAccepts(const QStringList &filter, const QString &suffix)
         return false;
     for (const QString &entry : filter) {
         // "*.tif" and ".tif" both name the suffix after the last ".".
-        const int dot = entry.lastIndexOf(QLatin1Char('.'));
-        const int start = dot + 1;
+        const auto dot = entry.lastIndexOf(QLatin1Char('.'));
+        const auto start = dot + 1;
         if (entry.size() - start != suffix.size())
             continue;
         if (asciiEqualsIgnoreCase(entry.mid(start), suffix))
