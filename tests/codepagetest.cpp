@@ -161,6 +161,17 @@ private Q_SLOTS:
                 .run(local.data(), std::size_t(local.size()), toUtf8);
             QCOMPARE(toLocal, qtCodec->fromUnicode(QString::fromUtf8(utf8)).toStdString());
             QCOMPARE(toUtf8, qtCodec->toUnicode(local).toUtf8().toStdString());
+
+            // The whole-buffer conversions of the local code page agree with the codec too.
+            const std::u16string text = units(QString::fromUtf8(utf8));
+            std::u16string decoded(std::size_t(local.size()), u'\0');
+            std::string encoded(text.size() * 4, '\0');
+            decoded.resize(std::size_t(multiByteToWideChar(CodePage::Local, local.data(), int(local.size()),
+                                                           decoded.data(), int(decoded.size()))));
+            encoded.resize(std::size_t(wideCharToMultiByte(CodePage::Local, text.data(), int(text.size()),
+                                                           encoded.data(), int(encoded.size()))));
+            QVERIFY(decoded == units(qtCodec->toUnicode(local)));
+            QCOMPARE(encoded, toLocal);
         }
     }
 };

@@ -1,6 +1,12 @@
 # SPDX-License-Identifier: MIT
 # The singleton and the utility members of CKrCommon.
 
+# Included first: forked test children write their coverage counters
+# (forkedchild.h) in every test binary of a --coverage build.
+if(CMAKE_CXX_FLAGS MATCHES "--coverage")
+  add_compile_definitions(KRCOMMON_TEST_COVERAGE)
+endif()
+
 krcommon_add_test(singletontest SOURCES singletontest.cpp LIBRARIES KrCommon::KrCommon)
 # Separate binaries, so each starts with no instance.
 krcommon_add_test(singletonracetest SOURCES singletonracetest.cpp LIBRARIES KrCommon::KrCommon)

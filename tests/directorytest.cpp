@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // CKrCommon::createDir and RecureDir on real directory trees, with names in
 // the local code page (GBK and UTF-8), hidden directories and links.
+#include "forkedchild.h"
 #include <CKrCommon.h>
 
 #include <QDir>
@@ -164,8 +165,8 @@ private Q_SLOTS:
         ::chmod((m_root + "/locked").constData(), 0);
         const pid_t pid = ::fork();
         if (pid == 0) {
-            const bool dropped = ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
-            _exit(dropped && listed(m_root + '/') == QByteArrayList{m_root + "/ok/f", m_root + "/z"} ? 0 : 1);
+            const bool dropped = ::geteuid() != 0 || becomeNobody();
+            exitChild(dropped && listed(m_root + '/') == QByteArrayList{m_root + "/ok/f", m_root + "/z"} ? 0 : 1);
         }
         int status = -1;
         const bool waited = ::waitpid(pid, &status, 0) == pid;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // CKrLumoParaFile as a host sees it: the record it serves, copies sharing one
 // implementation, and saving. The model is observed through the file the facade writes.
+#include "forkedchild.h"
 #include <CKrLumoParaFile.h>
 
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <climits>
 #include <csignal>
 #include <functional>
-#include <grp.h>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -61,9 +61,9 @@ int inChild(bool asNobody, const std::function<int()> &work)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
-            ::_exit(99);
-        ::_exit(work());
+        if (asNobody && !becomeNobody())
+            exitChild(99);
+        exitChild(work());
     }
     int status = -1;
     return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -165,6 +165,10 @@ private Q_SLOTS:
         CKrLumoParaFile ads(IMAGE_TYPE_INFO{"", 3, ""}), file(IMAGE_TYPE_INFO{"", 1, ""});
         QVERIFY(ads.addViewFile("d:/b.sup", false) && ads.save2File(name.constData()));
         QVERIFY(file.addViewFile("d:/a.jpg", false) && file.load4File(name.constData()));
+        // removeParaFile touches neither the model nor the file it names.
+        file.removeParaFile(name.constData());
+        file.removeParaFile(nullptr);
+        QVERIFY(QFile::exists(QFile::decodeName(name)));
         QCOMPARE(saved(file), QByteArray("AdsPhoto\nd:/b.sup\n\n"));
     }
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Atomic saves and reads on raw byte paths: RawSaveFile and RawFileReader.
 #include "platform/savefile.h"
+#include "forkedchild.h"
 #include "platform/rawfile.h"
 
+#include <QDir>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,7 +103,7 @@ int saveInChild(const Save &s, const char *target, const QByteArray &path)
         break;
     }
     const int finalError = file ? file->error() : error;
-    ::_exit(s.error >= 0 && finalError != s.error ? WrongError : stage);
+    exitChild(s.error >= 0 && finalError != s.error ? WrongError : stage);
 }
 
 } // namespace
@@ -126,14 +128,20 @@ private Q_SLOTS:
         QTest::newRow("big_one_piece") << Save{"new.lmp", big, 1 << 30, commit, Saved, 0, "new.lmp", big};
         QTest::newRow("gbk_name") << Save{gbkName, "IMG\n", 2, commit, Saved, 0, gbkName, "IMG\n"};
         QTest::newRow("link_chain_kept") << Save{"view.lmp", "new", 1, commit, Saved, 0, "sub/real.lmp", "new"};
+        QTest::newRow("long_link") << Save{"far.lmp", "new", 1, commit, Saved, 0, "sub/far.lmp", "new"};
         QTest::newRow("null_path") << Save{{}, "x", 1, commit, OpenFailed, EINVAL, "", "(open fails)"};
         QTest::newRow("missing_directory") << Save{"no/a.lmp", "x", 1, commit, OpenFailed, ENOENT, "", "(open fails)"};
         QTest::newRow("target_is_directory") << Save{"sub", "x", 1, commit, OpenFailed, EISDIR, "", "(read error)"};
         QTest::newRow("link_loop") << Save{"loop", "x", 1, commit, OpenFailed, ELOOP, "", "(open fails)"};
+        QTest::newRow("trailing_slash") << Save{"sub/", "x", 1, commit, OpenFailed, EISDIR, "", "(read error)"};
+        QTest::newRow("name_too_long") << Save{QByteArray(300, 'n'), "x",          1,  commit,
+                                               OpenFailed,           ENAMETOOLONG, "", "(open fails)"};
         // Past the file size limit the kernel refuses the bytes: in a write,
         // or only when commit() flushes what is still buffered.
         QTest::newRow("size_limit_in_write")
             << Save{"old.lmp", big + big, 1 << 30, commit, WriteFailed, EFBIG, "", oldData};
+        QTest::newRow("size_limit_in_flush")
+            << Save{"old.lmp", big + big, 7919, commit, WriteFailed, EFBIG, "", oldData};
         QTest::newRow("size_limit_in_commit")
             << Save{"old.lmp", big + big.left(3 << 18), 7919, commit, CommitFailed, EFBIG, "", oldData};
         QTest::newRow("rename_fails") << Save{"dir.lmp",    "x",    1,         Finish::CommitOverNewDirectory,
@@ -148,7 +156,8 @@ private Q_SLOTS:
     }
 
     // In a fresh directory: old.lmp and linked.lmp = sub/twin.lmp (mode 0646), sub/, a link chain
-    // view.lmp -> <dir>/sub/link -> real.lmp (dangling) and a link loop.
+    // view.lmp -> <dir>/sub/link -> real.lmp (dangling), far.lmp -> ././.../sub/far.lmp (dangling, 300 bytes
+    // and more) and a link loop.
     void save()
     {
         QFETCH(Save, s);
@@ -168,6 +177,8 @@ private Q_SLOTS:
         QVERIFY(::symlink((dir + "/sub/link").constData(), (dir + "/view.lmp").constData()) == 0);
         QVERIFY(::symlink("real.lmp", (dir + "/sub/link").constData()) == 0);
         QVERIFY(::symlink("loop", (dir + "/loop").constData()) == 0);
+        QVERIFY(::symlink((QByteArray("./").repeated(150) + "sub/far.lmp").constData(),
+                          (dir + "/far.lmp").constData()) == 0);
         const QByteArrayList before = tree(dir);
 
         QCOMPARE(saveInChild(s, target, path), int(s.stage));
@@ -181,6 +192,24 @@ private Q_SLOTS:
         struct stat st;
         if (::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode))
             QCOMPARE(int(st.st_mode & 07777), s.created.isEmpty() ? 0646 : 0664);
+    }
+
+    // Misuse fails without a crash; open() clears the last error, the first
+    // later one is kept, and the save it spoilt leaves nothing behind.
+    void misuse()
+    {
+        QTemporaryDir tmp;
+        RawSaveFile file;
+        QVERIFY(!file.write("x", 1));
+        QCOMPARE(file.error(), EBADF);
+        QVERIFY(file.open(QFile::encodeName(tmp.filePath(QStringLiteral("a.lmp"))).constData()));
+        QCOMPARE(file.error(), 0);
+        QVERIFY(file.write(nullptr, 0));
+        QVERIFY(!file.write(nullptr, 1));
+        QVERIFY(!file.write("x", 1));
+        QVERIFY(!file.commit());
+        QCOMPARE(file.error(), EINVAL);
+        QVERIFY(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 };
 
