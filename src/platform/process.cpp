@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/process.h"
+#include "platform/symlink.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,20 +31,6 @@ std::string baseName(const std::string &path)
 {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool readLink(const std::string &path, std::string &target)
-{
-    for (std::size_t size = 256;; size *= 2) {
-        target.resize(size);
-        const ssize_t n = ::readlink(path.c_str(), &target[0], size);
-        if (n < 0)
-            return false;
-        if (std::size_t(n) < size) {
-            target.resize(std::size_t(n));
-            return true;
-        }
-    }
 }
 
 // The command line up to its first zero byte: argv[0] as the process was started.

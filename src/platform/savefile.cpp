@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/savefile.h"
+#include "platform/symlink.h"
 
 #include <algorithm>
 #include <atomic>
@@ -62,23 +63,6 @@ std::string directoryPrefix(const std::string &path)
 {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The contents of symbolic link @p path, or false with errno set.
-bool readLink(const std::string &path, std::string &contents)
-{
-    std::size_t size = 256;
-    for (;;) {
-        contents.resize(size);
-        const ssize_t n = ::readlink(path.c_str(), &contents[0], size);
-        if (n < 0)
-            return false;
-        if (std::size_t(n) < size) {
-            contents.resize(std::size_t(n));
-            return true;
-        }
-        size *= 2;
-    }
 }
 
 // Follows symbolic links at the end of @p path, so that a save replaces the
