@@ -20,11 +20,10 @@ void check(bool ok, const char *what)
     }
 }
 
-// Whether @p part is @p whole's beginning, ending at a separator or at the end.
-bool cutAtSeparator(const std::string &part, const std::string &whole)
+// The text before position @p at, empty when @p at is npos or 0.
+std::string before(const std::string &text, std::size_t at)
 {
-    return whole.compare(0, part.size(), part) == 0 &&
-           (part.size() == whole.size() || whole[part.size()] == '/' || whole[part.size()] == '\\');
+    return at == std::string::npos ? std::string() : text.substr(0, at);
 }
 
 } // namespace
@@ -39,8 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     check(common.findIndex(path, ch, false) == int(path.rfind(ch)), "findIndex misses the last occurrence");
 
     const std::string root = common.getRootPath(path), parent = common.getParentPath(path);
-    check(cutAtSeparator(root, path) && root.find_first_of("/\\") == std::string::npos, "root is cut elsewhere");
-    check(cutAtSeparator(parent, path), "parent is not cut at a separator");
+    // Without a separator both are empty; a leading separator gives an empty parent.
+    check(root == before(path, path.find_first_of("/\\")), "root is not the text before the first separator");
+    check(parent == before(path, path.find_last_of("/\\")), "parent is not the text before the last separator");
 
     // Without its suffix and the suffix put back together give the path.
     const std::string stem = common.getFileNameWithOutSuffix(path), suffix = common.getSuffixByFileName(path);
