@@ -87,6 +87,20 @@ int checkedCount(std::size_t size)
     return size > std::size_t(INT_MAX) ? 0 : int(size);
 }
 
+// The counting rule of both conversions: with @p outCount 0 the size needed,
+// otherwise the count copied to @p out, or 0 when it does not fit.
+template<typename Text, typename Unit>
+int deliver(const Text &converted, Unit *out, int outCount)
+{
+    const int needed = checkedCount(converted.size());
+    if (outCount == 0 || needed == 0)
+        return needed;
+    if (needed > outCount)
+        return 0;
+    std::copy(converted.begin(), converted.end(), out);
+    return needed;
+}
+
 const QChar *asQChars(const char16_t *units)
 {
     return reinterpret_cast<const QChar *>(units);
@@ -262,13 +276,7 @@ int multiByteToWideChar(CodePage codePage, const char *text, int byteCount, char
         decodeLocal(codec, routeFor(codec), text, size, scratch.get(), chunk, collect);
     }
 
-    const int needed = checkedCount(units.size());
-    if (outCount == 0 || needed == 0)
-        return needed;
-    if (needed > outCount)
-        return 0;
-    std::copy(units.begin(), units.end(), out);
-    return needed;
+    return deliver(units, out, outCount);
 }
 
 int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, char *out, int outCount)
@@ -293,13 +301,7 @@ int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, 
         encoder.finish(scratch.data(), bytes);
     }
 
-    const int needed = checkedCount(bytes.size());
-    if (outCount == 0 || needed == 0)
-        return needed;
-    if (needed > outCount)
-        return 0;
-    std::copy(bytes.begin(), bytes.end(), out);
-    return needed;
+    return deliver(bytes, out, outCount);
 }
 
 Transcoder::Transcoder(Direction direction, std::size_t chunk)
