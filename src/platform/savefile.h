@@ -75,6 +75,10 @@ private:
     bool flushBuffer();
     void fail(int error);
 
+#ifdef _WIN32
+    std::wstring m_wideTarget; // both "\\?\" paths
+    std::wstring m_wideTemp;
+#endif
     int m_fd = -1;
     int m_dirFd = -1; // the target's directory; names below are relative to it
     bool m_inPlace = false;
