@@ -9,12 +9,15 @@
 #include <QTextCodec>
 
 #include <cstring>
+#ifndef _WIN32
 #include <iconv.h>
+#endif
 #include <string>
 #include <vector>
 
 namespace {
 
+#ifndef _WIN32
 // glibc's conversion of `text`; false when iconv rejects any of it.
 bool iconvConvert(const char *from, const char *to, const std::string &text, std::string &out)
 {
@@ -30,6 +33,7 @@ bool iconvConvert(const char *from, const char *to, const std::string &text, std
     out.resize(out.size() - outLeft);
     return ok;
 }
+#endif
 
 std::string bytes(const std::vector<char> &v)
 {
@@ -211,6 +215,9 @@ private Q_SLOTS:
     // code page 936) maps to the private use area.
     void gbkAsIconv()
     {
+#ifdef _WIN32
+        QSKIP("compares with glibc's iconv");
+#else
         const LocalCodec local("GBK");
         std::string accepted, rejected, utf8, expected;
         for (int lead = 0x81; lead <= 0xFE; ++lead)
@@ -237,6 +244,7 @@ private Q_SLOTS:
         QVERIFY(accepted.size() > 3 * 20000);
         QVERIFY(iconvConvert("UTF-8", "GBK", accepted, expected));
         QCOMPARE(common().convertToMB(accepted), expected);
+#endif
     }
 };
 

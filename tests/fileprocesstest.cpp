@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // CKrCommon::compareFile against GNU cmp on real files, and
-// killProcessFromName on copies of a small program that the test starts
-// itself under a random name: nothing else can match, and only the test's own
-// children are ever signalled.
+// killProcessFromName on copies of a small program (sleep; on Windows the
+// test's sleeper) that the test starts itself under a random name: nothing
+// else can match, and only the test's own children are ever ended.
 #include <CKrCommon.h>
 
 #include <QDir>
@@ -12,14 +12,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#ifdef _WIN32
+#include <memory>
+#include <vector>
+#else
 #include <csignal>
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char **environ;
+#endif
 
 using Results = QList<bool>;
 
@@ -28,11 +33,11 @@ namespace {
 constexpr int none = -1;
 const QByteArray gbkName("\xC4\xE3\xCD\xBC"); // not valid UTF-8
 
-void write(const QByteArray &path, const QByteArray &content, mode_t mode = 0644)
+void write(const QByteArray &path, const QByteArray &content)
 {
-    const int fd = ::open(path.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
-    QVERIFY(fd >= 0 && ::write(fd, content.constData(), size_t(content.size())) == content.size());
-    ::close(fd);
+    std::FILE *file = std::fopen(path.constData(), "wb"); // the name's own bytes
+    QVERIFY(file && std::fwrite(content.constData(), 1, size_t(content.size()), file) == size_t(content.size()));
+    std::fclose(file);
 }
 
 } // namespace
@@ -44,6 +49,32 @@ class FileProcessTest : public QObject
 private:
     QTemporaryDir m_dir;
     QByteArray m_unique;
+#ifdef _WIN32
+    std::vector<std::unique_ptr<QProcess>> m_children; // started and not yet seen to end
+
+    // Starts a copy of the sleeper named @p exe (the ANSI code page's bytes).
+    void start(const QByteArray &exe, bool)
+    {
+        const QString path = m_dir.filePath(QString::fromLocal8Bit(exe));
+        QVERIFY(QFile::exists(path) || QFile::copy(QStringLiteral(KRCOMMON_SLEEPER), path));
+        m_children.push_back(std::make_unique<QProcess>());
+        m_children.back()->start(path, QStringList());
+        QVERIFY(m_children.back()->waitForStarted());
+    }
+    // Waits for the child a call ended: TerminateProcess gave it 0, the sleeper ends with 3.
+    bool reapTerminated()
+    {
+        for (;;) {
+            for (auto it = m_children.begin(); it != m_children.end(); ++it) {
+                if ((*it)->state() == QProcess::NotRunning || (*it)->waitForFinished(10)) {
+                    const bool terminated = (*it)->exitStatus() == QProcess::NormalExit && (*it)->exitCode() == 0;
+                    m_children.erase(it);
+                    return terminated;
+                }
+            }
+        }
+    }
+#else
     QList<pid_t> m_children; // started and not yet reaped
 
     // Starts a copy of sleep named @p exe; posix_spawn returns once it runs that file.
@@ -53,7 +84,8 @@ private:
         const QByteArray path = QFile::encodeName(m_dir.path()) + '/' + exe;
         if (::access(path.constData(), F_OK) != 0) { // a running copy cannot be rewritten
             QVERIFY(sleep.open(QIODevice::ReadOnly));
-            write(path, sleep.readAll(), 0755);
+            write(path, sleep.readAll());
+            ::chmod(path.constData(), 0755);
         }
         const char *argv[] = {path.constData(), "20", nullptr};
         pid_t pid = -1;
@@ -62,6 +94,7 @@ private:
         if (removed)
             ::unlink(path.constData());
     }
+#endif
 
 private Q_SLOTS:
     void initTestCase()
@@ -69,13 +102,23 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid() && QDir::setCurrent(m_dir.path()));
         m_unique = QByteArray::number(QRandomGenerator::system()->generate64(), 36);
     }
-    void cleanupTestCase() { QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir.path()}); }
+    void cleanupTestCase()
+    {
+        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir.path()});
+    }
     void cleanup()
     {
+#ifdef _WIN32
+        for (const auto &process : m_children) {
+            process->kill();
+            process->waitForFinished();
+        }
+#else
         for (const pid_t pid : qAsConst(m_children)) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
         }
+#endif
         m_children.clear();
     }
 
@@ -113,8 +156,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, second);
         QFETCH(bool, equal);
         for (const char *name : {"a", "b", gbkName.constData()})
-            ::unlink(name);
-        ::rmdir("d");
+            std::remove(name);
+        QDir().rmdir(QStringLiteral("d"));
         QByteArray content(size, '\0');
         QRandomGenerator(uint(size + changed)).fillRange(reinterpret_cast<quint32 *>(content.data()), size / 4);
         if (size == 100)
@@ -123,14 +166,17 @@ private Q_SLOTS:
         if (changed != none)
             content[changed] = char(content[changed] ^ 0x5A);
         write("b", content + QByteArray(extra, 'x'));
-        QVERIFY(::mkdir("d", 0755) == 0 && ::link("a", gbkName.constData()) == 0);
+        write(gbkName, content.left(size));
+        QVERIFY(QDir().mkdir(QStringLiteral("d")));
 
         QCOMPARE(CKrCommon::GetSingleTon().compareFile(first.constData(), second.constData()), equal);
+#ifndef _WIN32
         // cmp calls a directory equal to itself; a raw name cannot pass through QProcess.
         if (first != "d" && second != gbkName)
             QCOMPARE(QProcess::execute(QStringLiteral("cmp"), {QStringLiteral("-s"), QString::fromLatin1(first),
                                                                QString::fromLatin1(second)}) == 0,
                      equal);
+#endif
         QVERIFY(!CKrCommon::GetSingleTon().compareFile(nullptr, first.constData()));
         QVERIFY(!CKrCommon::GetSingleTon().compareFile(first.constData(), nullptr));
     }
@@ -154,8 +200,8 @@ private Q_SLOTS:
         QTest::newRow("executable_removed") << "Rm" + exe << true << 1 << "Rm" + exe << Results{true};
         // GBK 你 (C4 E3) against 浜 (E4 E3): equal only under Latin-1 case folding.
         QTest::newRow("latin1_case_differs")
-            << gbkName + m_unique << false << 1 << "\xE4\xE3\xCD\xBC" + m_unique << Results{false};
-        QTest::newRow("gbk_name") << gbkName + m_unique << false << 1 << gbkName + m_unique << Results{true};
+            << gbkName + exe << false << 1 << "\xE4\xE3\xCD\xBC" + exe << Results{false};
+        QTest::newRow("gbk_name") << gbkName + exe << false << 1 << gbkName + exe << Results{true};
     }
     void killProcessFromName()
     {
@@ -164,12 +210,22 @@ private Q_SLOTS:
         QFETCH(int, copies);
         QFETCH(QByteArray, name);
         QFETCH(Results, results);
+#ifdef _WIN32
+        if (removed)
+            QSKIP("a running program's file cannot be removed on Windows");
+#endif
         for (int i = 0; i < copies; ++i)
             start(exe, removed);
         for (const bool result : results) {
             QCOMPARE(CKrCommon::GetSingleTon().killProcessFromName(name.isNull() ? nullptr : name.constData()), result);
             if (!result)
                 continue;
+#ifdef _WIN32
+            QVERIFY(reapTerminated());
+        }
+        for (const auto &process : m_children)
+            QCOMPARE(process->state(), QProcess::Running);
+#else
             // A child the call missed ends by itself after 20 s, not by SIGKILL.
             int status = 0;
             QVERIFY(m_children.removeOne(::wait(&status)));
@@ -177,6 +233,7 @@ private Q_SLOTS:
         }
         for (const pid_t pid : qAsConst(m_children))
             QCOMPARE(::waitpid(pid, nullptr, WNOHANG), 0); // still running
+#endif
     }
 };
 

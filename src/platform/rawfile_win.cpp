@@ -30,10 +30,11 @@ bool RawFileReader::open(const char *path)
     const std::wstring wide = win::longPath(path);
     if (wide.empty())
         return false;
-    // Others may go on reading, writing and renaming the file meanwhile, as on Linux.
+    // Others may go on reading, writing and renaming the file meanwhile, as on
+    // Linux; a directory opens too, and fails to read.
     const HANDLE file =
         ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     m_fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), 0);

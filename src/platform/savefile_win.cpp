@@ -29,6 +29,8 @@ constexpr std::size_t bufferSize = std::size_t(1) << 20;
 // the name is kept at most, well within a component's 255 units.
 constexpr std::size_t maxNameInTemp = 200;
 constexpr int maxTempAttempts = 100;
+// The longest name of one file, in UTF-16 units.
+constexpr std::size_t maxNameLength = 255;
 
 HANDLE handleOf(int fd)
 {
@@ -110,6 +112,11 @@ bool RawSaveFile::open(const char *path)
     const std::size_t slash = m_wideTarget.rfind(L'\\');
     if (m_wideTarget.compare(0, 4, L"\\\\?\\") != 0 || slash == std::wstring::npos) {
         fail(EINVAL); // a device, not a file
+        cancel();
+        return false;
+    }
+    if (m_wideTarget.size() - slash - 1 > maxNameLength) {
+        fail(ENAMETOOLONG);
         cancel();
         return false;
     }
@@ -254,7 +261,10 @@ bool RawSaveFile::commit()
     if (ok && !m_inPlace) {
         // ReplaceFileW keeps what the target is (ACL, attributes, streams);
         // a target that is gone, or never was, is created by the move.
-        bool replaced = ::GetFileAttributesW(m_wideTarget.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        const DWORD attributes = ::GetFileAttributesW(m_wideTarget.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            ::SetLastError(ERROR_DIRECTORY); // made a directory since open()
+        bool replaced = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
                         ::ReplaceFileW(m_wideTarget.c_str(), m_wideTemp.c_str(), nullptr,
                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
         if (!replaced && ::GetLastError() == ERROR_FILE_NOT_FOUND)

@@ -90,6 +90,8 @@ int errnoFromWin32(unsigned long code)
     case ERROR_INVALID_PARAMETER:
     case ERROR_BAD_PATHNAME:
         return EINVAL;
+    case ERROR_DIRECTORY:
+        return EISDIR;
     case ERROR_FILENAME_EXCED_RANGE:
         return ENAMETOOLONG;
     case ERROR_NOT_ENOUGH_MEMORY:
