@@ -82,7 +82,8 @@ private Q_SLOTS:
     void teardownDestroysInstanceOnceAtExit()
     {
         QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kTeardownChild)});
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kTeardownChild)},
+                    QIODevice::ReadOnly | QIODevice::Text); // "\n" also where text ends in "\r\n"
         QVERIFY2(child.waitForFinished(30000), qPrintable(child.errorString()));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
