@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Saving on Windows: the content goes to a temporary file beside the target,
 // opened without sharing, and is flushed with FlushFileBuffers. ReplaceFileW
-// then puts it in the target's place, keeping the target's ACL, attributes and
-// alternate data streams; a new file is moved in with MoveFileExW. Either way
-// the target holds the old or the new content, never a mix. A target the
-// caller may not write (read-only attribute, ACL, open without write sharing)
-// is refused. When the directory takes no new file the target is written in
+// then puts it in the target's place (see replaceTarget); a new file is moved
+// in with MoveFileExW. Either way the target holds the old or the new content,
+// never a mix. A target the caller may not write (read-only attribute, ACL,
+// open without write sharing) is refused. When the directory takes no new file the target is written in
 // place, as on Linux. The save keeps a C runtime descriptor over the handle,
 // so that the class has one shape on every system.
 #include "platform/savefile.h"
@@ -84,6 +83,37 @@ int adopt(HANDLE file)
     if (fd < 0)
         ::CloseHandle(file);
     return fd;
+}
+
+// Puts @p temp in @p target's place. ReplaceFileW keeps what the target is
+// (ACL, attributes, alternate data streams, creation time). Given a backup
+// name, a failure leaves the target under its own name or the backup's;
+// without one, a failed rename would leave no file under the target's name.
+bool replaceTarget(const std::wstring &target, const std::wstring &temp)
+{
+    const auto moveIn = [&] {
+        return ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    };
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) // a new file
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND && moveIn();
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        ::SetLastError(ERROR_DIRECTORY); // made a directory since open()
+        return false;
+    }
+    const std::wstring backup = temp + L'~';
+    if (::ReplaceFileW(target.c_str(), temp.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                       nullptr)) {
+        ::DeleteFileW(backup.c_str());
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) // the old file went to the backup name: put it back
+        ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    else if (error == ERROR_FILE_NOT_FOUND && ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return moveIn(); // removed since the first look
+    ::SetLastError(error);
+    return false;
 }
 
 } // namespace
@@ -258,22 +288,9 @@ bool RawSaveFile::commit()
     }
     ::_close(m_fd);
     m_fd = -1;
-    if (ok && !m_inPlace) {
-        // ReplaceFileW keeps what the target is (ACL, attributes, streams);
-        // a target that is gone, or never was, is created by the move.
-        const DWORD attributes = ::GetFileAttributesW(m_wideTarget.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            ::SetLastError(ERROR_DIRECTORY); // made a directory since open()
-        bool replaced = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                        ::ReplaceFileW(m_wideTarget.c_str(), m_wideTemp.c_str(), nullptr,
-                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-        if (!replaced && ::GetLastError() == ERROR_FILE_NOT_FOUND)
-            replaced = ::MoveFileExW(m_wideTemp.c_str(), m_wideTarget.c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (!replaced) {
-            fail(lastError());
-            ok = false;
-        }
+    if (ok && !m_inPlace && !replaceTarget(m_wideTarget, m_wideTemp)) {
+        fail(lastError());
+        ok = false;
     }
     if (!ok) {
         cancel();
