@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -92,7 +93,7 @@ bool refusedToCarryOver(int error)
     return error == EPERM || error == EACCES || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
 
-// Gives @p to the access ACL of @p from exactly: the target's extended ACL,
+// Makes the access ACL of @p to that of @p from, exactly: the extended ACL,
 // or none where @p to inherited one from the directory's default ACL.
 int copyAcl(int from, int to, mode_t mode)
 {
@@ -110,6 +111,16 @@ int copyAcl(int from, int to, mode_t mode)
     const int error = acl_set_fd(to, acl) == 0 ? 0 : errno;
     acl_free(acl);
     return error;
+}
+
+// The attributes a save carries over: all but the POSIX ACLs, which copyAcl
+// sets, and those /etc/xattr.conf says to skip. Unlike libattr's default,
+// other permission attributes (an NFSv4 ACL) are kept too.
+int carriedOver(const char *name, error_context *context)
+{
+    static const char posixAcl[] = "system.posix_acl_";
+    return attr_copy_action(name, context) != ATTR_ACTION_SKIP &&
+           std::strncmp(name, posixAcl, sizeof posixAcl - 1) != 0;
 }
 
 bool writeAll(int fd, const char *data, std::size_t size, int &error)
@@ -219,9 +230,13 @@ int RawSaveFile::createTemp()
     // nobody opens it before it has the target's owner and ACL (savefiletest:
     // temporaryFilePrivate).
 #ifdef O_TMPFILE
-    m_fd = retry([this] { return ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600); });
-    if (m_fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR))
-        return m_fd >= 0 ? 0 : errno;
+    // commit() names it through /proc (linkat with AT_EMPTY_PATH needs a
+    // privilege), which a sandbox may lack.
+    if (::access("/proc/self/fd", F_OK) == 0) {
+        m_fd = retry([this] { return ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600); });
+        if (m_fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR))
+            return m_fd >= 0 ? 0 : errno;
+    }
 #endif
     return nameTemp();
 }
@@ -240,10 +255,7 @@ int RawSaveFile::nameTemp()
         if (m_fd < 0) {
             result = m_fd = ::openat(m_dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         } else {
-            // An unnamed file gets its name through /proc; AT_EMPTY_PATH needs a privilege.
             result = ::linkat(AT_FDCWD, self.c_str(), m_dirFd, temp.c_str(), AT_SYMLINK_FOLLOW);
-            if (result != 0 && errno == ENOENT)
-                result = ::linkat(m_fd, "", m_dirFd, temp.c_str(), AT_EMPTY_PATH);
         }
         if (result >= 0) {
             m_tempName = std::move(temp);
@@ -268,10 +280,10 @@ int RawSaveFile::takeOverIdentity()
         return errno;
     if (const int error = copyAcl(m_targetFd, m_fd, target.st_mode); error != 0)
         return error;
-    // Every attribute but the ACLs, or none: a security.* attribute the
-    // caller may not set fails it (savefiletest: sharedDirectory).
+    // All or none: a security.* attribute the caller may not set fails it
+    // (savefiletest: sharedDirectory).
     errno = 0;
-    if (attr_copy_fd(nullptr, m_targetFd, nullptr, m_fd, nullptr, nullptr) != 0)
+    if (attr_copy_fd(nullptr, m_targetFd, nullptr, m_fd, carriedOver, nullptr) != 0)
         return errno != 0 ? errno : EPERM;
     // After fchown, which clears the set-user-ID and set-group-ID bits, and
     // after the ACL, whose mask is the group bits.
