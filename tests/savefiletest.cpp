@@ -120,7 +120,7 @@ int saveInChild(const Save &s, const char *target, const QByteArray &path)
 }
 
 // Runs @p script with sh in @p dir; its output, errors included.
-QByteArray sh(const QByteArray &dir, const char *script)
+QByteArray sh(const QByteArray &dir, const QByteArray &script)
 {
     QProcess sh;
     sh.setWorkingDirectory(QString::fromLatin1(dir));
@@ -144,39 +144,16 @@ int saveAs(uid_t uid, gid_t gid, const QByteArray &path)
     return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Debian's link protections (fs.protected_symlinks, _hardlinks, _fifos, _regular: 1 1 1 2) while it lives, what
-// was found afterwards; one test process at a time.
-class DebianProtections
+// Sets the kernel's link protections fs.protected_symlinks, _hardlinks, _fifos and _regular to @p values; what
+// was found, or nothing when they cannot be set.
+QByteArray protect(const QByteArray &values)
 {
-public:
-    DebianProtections() { set = ::flock(m_lock, LOCK_EX) == 0 && apply({"1", "1", "1", "2"}, &m_found); }
-    ~DebianProtections()
-    {
-        apply(m_found, nullptr);
-        ::close(m_lock);
-    }
-    bool set;
-
-private:
-    static bool apply(const QByteArrayList &values, QByteArrayList *found)
-    {
-        static const char *const names[] = {"symlinks", "hardlinks", "fifos", "regular"};
-        for (int i = 0; i < values.size(); ++i) {
-            char old[16] = {};
-            const int fd = ::open((QByteArray("/proc/sys/fs/protected_") + names[i]).constData(), O_RDWR | O_CLOEXEC);
-            const bool ok = fd >= 0 && ::pread(fd, old, sizeof old - 1, 0) > 0 &&
-                            ::pwrite(fd, values[i].constData(), size_t(values[i].size()), 0) > 0;
-            ::close(fd);
-            if (!ok)
-                return false;
-            if (found)
-                *found << old;
-        }
-        return true;
-    }
-    int m_lock = ::open("/tmp/krcommon-fs-protected.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    QByteArrayList m_found;
-};
+    return sh("/proc/sys/fs",
+              "v=$(cat protected_symlinks protected_hardlinks protected_fifos protected_regular) && set -- " +
+                  values.trimmed() +
+                  " && for f in symlinks hardlinks fifos regular; do echo $1 >protected_$f || "
+                  "exit; shift; done; echo $v");
+}
 
 enum Route { Refused, Atomic, InPlace };
 constexpr uid_t nobody = 65534, games = 5;
@@ -306,14 +283,17 @@ private Q_SLOTS:
         QFETCH(uid_t, saver);
         QFETCH(QByteArray, path);
         QFETCH(int, route);
-        DebianProtections protections;
-        if (::geteuid() != 0 || !protections.set)
+        // Debian's defaults, one test process at a time.
+        const int lock = ::open("/tmp/krcommon-fs-protected.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const QByteArray found = ::flock(lock, LOCK_EX) == 0 ? protect("1 1 1 2") : "";
+        const auto restore = qScopeGuard([&] { protect(found), ::close(lock); });
+        if (::geteuid() != 0 || found.isEmpty())
             QSKIP("needs root, and the kernel's link protections settable");
         QTemporaryDir tmp;
         const QByteArray dir = tmp.path().toLatin1(), target = dir + '/' + path;
         QVERIFY(::chmod(dir.constData(), 0755) == 0 && ::mkdir((dir + "/s").constData(), 0) == 0);
         QVERIFY(::chmod((dir + "/s").constData(), 01777) == 0);
-        QCOMPARE(sh(dir, setup.constData()), QByteArray());
+        QCOMPARE(sh(dir, setup), QByteArray());
         const char *dump = "find . | sort | while read -r f; do stat -c '%n %U %G %A %h' $f; [ -L $f ] || "
                            "{ getfacl -cp $f; getfattr -d -m - $f; [ -d $f ] || cat $f; }; done 2>&1";
         const QByteArray before = sh(dir, dump);
@@ -325,7 +305,7 @@ private Q_SLOTS:
             QVERIFY(::stat(target.constData(), &now) == 0);
             QCOMPARE(now.st_ino == old.st_ino, route == InPlace);
             const QByteArray restore = "cat " + path + "; echo old | dd status=none conv=nocreat of=" + path;
-            QCOMPARE(sh(dir, restore.constData()), QByteArray("new\n"));
+            QCOMPARE(sh(dir, restore), QByteArray("new\n"));
         }
         QCOMPARE(sh(dir, dump), before);
     }
