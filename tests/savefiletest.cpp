@@ -205,10 +205,11 @@ private Q_SLOTS:
         QTest::newRow("hard_link_size_limit")
             << Save{"linked.lmp", big + big, 1 << 30, commit, CommitFailed, EFBIG, "", (big + big).left(fileSizeLimit)};
         QTest::newRow("destructor") << Save{"old.lmp", "x", 1, Finish::Destroy, Saved, 0, "", oldData};
+        QTest::newRow("empty_file_kept") << Save{"empty.lmp", big + big, 1 << 30, commit, WriteFailed, EFBIG, "", ""};
         QTest::newRow("second_open") << Save{"old.lmp", "x", 1, Finish::Reopen, Saved, 0, "", "x"};
     }
 
-    // In a fresh directory: old.lmp and linked.lmp = sub/twin.lmp (mode 0646), sub/, a link chain
+    // In a fresh directory: old.lmp, linked.lmp = sub/twin.lmp and empty.lmp (mode 0646), sub/, a link chain
     // view.lmp -> <dir>/sub/link -> real.lmp (dangling), far.lmp -> ././.../sub/far.lmp (dangling, 300 bytes
     // and more) and a link loop.
     void save()
@@ -221,9 +222,10 @@ private Q_SLOTS:
         // one.
         const auto removeGbk = qScopeGuard([&] { ::unlink((dir + '/' + gbkName).constData()); });
         QVERIFY(::mkdir((dir + "/sub").constData(), 0755) == 0);
-        for (const char *name : {"/old.lmp", "/linked.lmp"}) {
+        for (const char *name : {"/old.lmp", "/linked.lmp", "/empty.lmp"}) {
             const int fd = ::open((dir + name).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-            QVERIFY(fd >= 0 && ::write(fd, oldData.constData(), size_t(oldData.size())) == oldData.size());
+            const qsizetype size = name[1] == 'e' ? 0 : oldData.size();
+            QVERIFY(fd >= 0 && ::write(fd, oldData.constData(), size_t(size)) == size);
             QVERIFY(::fchmod(fd, 0646) == 0 && ::close(fd) == 0);
         }
         QVERIFY(::link((dir + "/linked.lmp").constData(), (dir + "/sub/twin.lmp").constData()) == 0);
