@@ -38,6 +38,10 @@ export(EXPORT KrCommonTargets
   NAMESPACE ${KRCOMMON_NAME}::
   FILE ${PROJECT_BINARY_DIR}/${KRCOMMON_NAME}Targets.cmake)
 
+# What the library links privately, for a static link (pkg-config --static).
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(KRCOMMON_PC_LIBS_PRIVATE "-lacl -lattr")
+endif()
 # Relocatable: the prefix is found from where the .pc file lies.
 file(RELATIVE_PATH KRCOMMON_PC_TO_PREFIX
   "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")

@@ -106,20 +106,28 @@ public:
     /**
      * Writes the content to @p path.
      *
-     * The save is atomic where a new file can take the old one's place: a
-     * temporary file beside it, given the old file's owner, group and
-     * permissions, is written, flushed and renamed over it; on failure the
-     * previous file stays byte for byte as it was. Where a rename would
-     * change what the file is (it has other hard links, its owner or group
-     * cannot be given to a new file, or its directory takes no new file) the
-     * file is written in place: truncated, written, flushed and closed. A
-     * write error then still gives false, but may leave the file cut short.
+     * The file is opened for writing as fopen(path, "w") would open it,
+     * without truncating it: symbolic links are followed as the kernel
+     * follows them, the kernel's link protections apply, and what that open
+     * refuses is never saved. A missing file is created then, and removed
+     * again if the save fails.
      *
-     * A symbolic link is followed: the file it names is saved, the link
-     * stays. A file the caller may not write, or anything but a regular file,
-     * is never saved over, and satellite photographs listed under a sensor
-     * type holding CR, LF or NUL are refused, as they would not read back the
-     * same. A new file gets 0666 less the umask.
+     * The save is atomic where a new file can take the old one's place: a
+     * temporary file beside it, private from its creation and given the old
+     * file's owner, group, access ACL, extended attributes and permissions
+     * before any content, is written, flushed and renamed over it; on failure
+     * the previous file stays byte for byte as it was. Where a rename would
+     * change what the file is (it has other hard links, its owner, group, ACL
+     * or an attribute cannot be given to a new file exactly, or its directory
+     * takes no new file) the file is written in place: truncated, written,
+     * flushed and closed. A write error then still gives false, but may leave
+     * the file cut short.
+     *
+     * Anything but a regular file is refused without blocking, and satellite
+     * photographs listed under a sensor type holding CR, LF or NUL are
+     * refused, as they would not read back the same. A new file gets what
+     * fopen would give it (0666 less the umask, or the directory's default
+     * ACL).
      * @param path the file's path, reaching the file system byte for byte
      * @return true when the file holds the content; false on any error (null
      *         path, refused, cannot create, write, flush or rename); the file

@@ -11,17 +11,22 @@
 // library), which _exit skips, and as the user who ran the suite; without
 // these, what only a child runs would count as untested.
 
-// Makes a root child nobody:nogroup. The code under test runs as nobody; a
+// Makes a root child @p uid:@p gid. The code under test runs as that user; a
 // coverage build keeps root as the saved user ID, only to write its counters.
+inline bool becomeUser(uid_t uid, gid_t gid)
+{
+#ifdef KRCOMMON_TEST_COVERAGE
+    const uid_t saved = 0;
+#else
+    const uid_t saved = uid;
+#endif
+    return ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setresuid(uid, uid, saved) == 0;
+}
+
+// Makes a root child nobody:nogroup.
 inline bool becomeNobody()
 {
-    constexpr uid_t nobody = 65534;
-#ifdef KRCOMMON_TEST_COVERAGE
-    constexpr uid_t saved = 0;
-#else
-    constexpr uid_t saved = nobody;
-#endif
-    return ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setresuid(nobody, nobody, saved) == 0;
+    return becomeUser(65534, 65534);
 }
 
 // Ends the child with @p status.

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -113,16 +114,6 @@ private Q_SLOTS:
         row("dem_record_sat_tianhui1", {"\xCC\xEC\xBB\xE6\xD2\xBB\xBA\xC5", 2, "DEM"},
             {"?7D:/Img/A.TIF", "+1D:/Img/A.TIF"}, "SatPhoto [SensorType = TH]\nD:/Img/A.TIF\n\n");
         row("gcp_record_gcp", {"", 1, "GCP"}, {"?na.gcp", "+0a.gcp"}, "");
-        row("empty_record_ads", {"", 3, ""}, {"?8A.SUP", "+1A.SUP"}, "AdsPhoto\nA.SUP\n\n");
-        // 0x88 0x44 and 0x88 0x64 are two GBK characters.
-        row("paths_exact", aerial,
-            {"+1/data/Flight07/IMG_0001.JPG", "+1d:/\x88\x44/a.jpg", "+1d:/\x88\x64/a.jpg",
-             "-1/data/flight07/img_0001.jpg", "-1d:/\x88\x64/a.jpg"},
-            "AeroPhoto\n/data/Flight07/IMG_0001.JPG\nd:/\x88\x44/a.jpg\n\n");
-        row("line_breaks_refused", {"", 2, ""},
-            {"?nd:/x\nGeoSysGcd\nd:/other.tif", "+0d:/x\nGeoSysGcd\nd:/other.tif", "*0d:/c.gcp\r", "+1d:/a.tif",
-             "-0d:/\ra.tif", "-0d:/\na.tif"},
-            "SatPhoto [SensorType = ]\nd:/a.tif\n\n");
         row("sensor_type_planting_lines", {"Z3]\nGeoSysGcd\nd:/evil.gcp\n\nSatPhoto [SensorType = Z3", 2, ""},
             {"+1d:/a.tif"}, refused);
         row("sensor_type_cr", {"Z3\r", 2, ""}, {"+1d:/a.tif"}, refused);
@@ -276,27 +267,64 @@ private Q_SLOTS:
         }
     }
 
-    // A line's text ends at its first NUL, so the rest of the line is not kept: 256 MiB of NUL bytes without a line
-    // feed load in little memory. The child answers with its peak growth in MiB.
-    void nulBytesNotKept()
+    // The reader and the writer work in bounded pieces. A child loads 256 MiB of NUL bytes without a line feed (a
+    // line's text ends at its first NUL, so the rest is not kept), or saves a 23 MiB file, and answers with its peak
+    // growth in MiB.
+    void memoryBounded_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<int>("limitMiB");
+        QTest::newRow("reader_nul_bytes") << false << 32;
+        QTest::newRow("writer_large_model") << true << 8;
+    }
+    void memoryBounded()
     {
 #ifdef _WIN32
         QSKIP("measures the peak memory of a forked child in /proc");
 #else
+        QFETCH(bool, save);
+        QFETCH(int, limitMiB);
         QTemporaryDir tmp;
-        const QByteArray path = QFile::encodeName(tmp.filePath(QStringLiteral("nul.txt")));
-        put(path, "IMG\na.tif\n");
-        QVERIFY(::truncate(path.constData(), 256 << 20) == 0); // sparse: the NUL bytes take no disk
+        const QByteArray path = QFile::encodeName(tmp.filePath(QStringLiteral("big.txt")));
         CKrLumoParaFile file(aerial);
+        if (save) {
+            const QByteArray folder = "d:/survey/" + QByteArray(100, 'f') + '/';
+            for (int i = 0; i < 200000; ++i)
+                QVERIFY(file.addViewFile((folder + QByteArray::number(i) + ".jpg").constData(), false));
+        } else {
+            put(path, "IMG\na.tif\n");
+            QVERIFY(::truncate(path.constData(), 256 << 20) == 0); // sparse: the NUL bytes take no disk
+        }
         const int grown = inChild(false, [&] {
-            const long rss = memoryKiB("VmRSS:");
-            if (!file.load4File(path.constData()))
+            QFile peak(QStringLiteral("/proc/self/clear_refs")); // "5" resets the peak to the current size
+            const long rss = peak.open(QIODevice::WriteOnly) && peak.write("5") == 1 ? memoryKiB("VmRSS:") : -1;
+            peak.close();
+            if (rss < 0 || !(save ? file.save2File(path.constData()) : file.load4File(path.constData())))
                 return 255;
-            return int(std::min(memoryKiB("VmHWM:") - rss, 250L << 10) >> 10); // peak since the fork
+            return int(std::min(memoryKiB("VmHWM:") - rss, 250L << 10) >> 10);
         });
-        QVERIFY2(grown >= 0 && grown < 32, QByteArray::number(grown).constData());
+        QVERIFY2(grown >= 0 && grown < limitMiB, QByteArray::number(grown).constData());
+        QVERIFY(!save || QFileInfo(QFile::decodeName(path)).size() > (20 << 20));
 #endif
     }
+
+#ifdef _WIN32
+    // A read-only file (FILE_ATTRIBUTE_READONLY) is not saved over, and nothing is left beside it.
+    void readOnlyAttributeRefused()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("view.txt"));
+        put(QFile::encodeName(name), "old");
+        QVERIFY(QFile::setPermissions(name, QFile::ReadOwner));
+        CKrLumoParaFile file(aerial);
+        QVERIFY(file.addViewFile("d:/a.jpg", false));
+        QVERIFY(!file.save2File(QFile::encodeName(name).constData()));
+        QCOMPARE(contents(QFile::encodeName(name)), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("view.txt")});
+        QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner);
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(LumoParaFileTest)

