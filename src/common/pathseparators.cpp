@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <memory>
@@ -86,8 +87,12 @@ PathSeparators::PathSeparators()
 
 std::size_t PathSeparators::next(std::string_view text, std::size_t from) const
 {
-    if (!m_bytes)
-        return text.find_first_of("/\\", from);
+    if (!m_bytes) {
+        // Two byte searches beat find_first_of, which tests every byte
+        // against the set: many times faster on long paths.
+        const std::size_t slash = text.find('/', from);
+        return std::min(slash, text.substr(0, slash).find('\\', from));
+    }
     const std::size_t size = text.size();
     for (std::size_t i = from; i < size; ++i) {
         if (isSeparator(text[i]))
@@ -101,8 +106,15 @@ std::size_t PathSeparators::next(std::string_view text, std::size_t from) const
 
 std::size_t PathSeparators::last(std::string_view text, std::string_view which) const
 {
-    if (!m_bytes)
-        return text.find_last_of(which);
+    if (!m_bytes) {
+        std::size_t found = std::string_view::npos;
+        for (const char separator : which) {
+            const std::size_t from = found == std::string_view::npos ? 0 : found + 1;
+            const std::size_t at = text.substr(from).rfind(separator);
+            found = at == std::string_view::npos ? found : from + at;
+        }
+        return found;
+    }
     std::size_t found = std::string_view::npos;
     for (std::size_t at = next(text); at != std::string_view::npos; at = next(text, at + 1)) {
         if (which.find(text[at]) != std::string_view::npos)
