@@ -11,6 +11,15 @@
 #include <optional>
 #include <sys/wait.h>
 
+// gcc names its sanitizers with macros, clang with __has_feature.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KRCOMMON_TEST_SANITIZED
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KRCOMMON_TEST_SANITIZED
+#endif
+#endif
+
 namespace {
 
 // The memory the system can give without swapping, in bytes.
@@ -121,7 +130,7 @@ private Q_SLOTS:
     // findIndex has no int for a position beyond INT_MAX; the others work on the whole string.
     void beyondIntMax()
     {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#ifdef KRCOMMON_TEST_SANITIZED
         QSKIP("needs more memory than a sanitizer build can spare");
 #endif
         if (availableMemory() < (qint64(5) << 30))
