@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <climits>
+#include <cstdio>
 #include <optional>
 #include <sys/wait.h>
 
@@ -26,13 +27,10 @@ namespace {
 qint64 availableMemory()
 {
     QFile meminfo(QStringLiteral("/proc/meminfo"));
-    if (!meminfo.open(QIODevice::ReadOnly))
-        return 0;
-    for (QByteArray line; !(line = meminfo.readLine()).isEmpty();) {
-        if (line.startsWith("MemAvailable:"))
-            return line.mid(13).trimmed().split(' ').value(0).toLongLong() * 1024;
-    }
-    return 0;
+    const QByteArray text = meminfo.open(QIODevice::ReadOnly) ? meminfo.readAll() : QByteArray();
+    const int at = text.indexOf("MemAvailable:");
+    long long kib = 0;
+    return at >= 0 && std::sscanf(text.constData() + at, "MemAvailable: %lld", &kib) == 1 ? kib << 10 : 0;
 }
 
 // A path of INT_MAX + 2 bytes whose only separator is its last byte, copied
