@@ -316,6 +316,11 @@ public:
     void insertLineBreak(QString &text, int lineWidth);
 
     // ---- Paths, directories, files and processes -------------------------
+    //
+    // Paths are 8-bit text in the local code page. Where a member looks for
+    // the separators `/` and `\`, it finds those characters: the byte 0x5C
+    // that ends a GBK, Big5 or Shift_JIS character (GBK 0x81 0x5C) separates
+    // nothing. findIndex alone compares bytes.
 
     /**
      * Finds a byte in a text, over its whole length (a zero byte is an
@@ -324,6 +329,7 @@ public:
      * @param ch the byte to find
      * @param forward true for the first occurrence, false for the last
      * @return the byte index, or -1 when @p text holds no @p ch (or is empty)
+     *         or when the index does not fit in an int
      * @note Thread-safe: keeps no state, takes no lock.
      */
     int findIndex(std::string text, char ch, bool forward);
@@ -386,6 +392,11 @@ public:
      * (`a/b/img.tif` makes `a` and `a/b`; `a/b/` does too; `a/b` makes `a`
      * only). Both `/` and `\` separate; on Linux a directory named `w\a` is
      * made for `w\a/img`, since the file system itself separates at `/` only.
+     * The path is walked one directory at a time, as `mkdir -p` does: each
+     * existing directory is entered as the file system resolves it for the
+     * caller (links followed, within the system's link protections), a
+     * missing one is made, and the walk stops at the first that can be
+     * neither entered nor made (permission denied is not "missing").
      * @param path the path, converted to bytes through the local code page
      *        (QTextCodec::codecForLocale(), under Qt 6 too), up to a zero
      *        character; no length limit of its own

@@ -83,18 +83,21 @@ private:
     QByteArray m_root;
 
 private Q_SLOTS:
-    // Rows named gbk_* run under a GBK local code page, the others under UTF-8.
+    // Rows named gbk_*, big5_* and shift_jis_* run under that local code page, the others under UTF-8.
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_root = QFile::encodeName(m_dir->path());
         ::chmod(m_root.constData(), 0755); // the unprivileged walk below must enter it
         QDir::setCurrent(m_dir->path());
-        const bool gbk = QByteArray(QTest::currentDataTag()).startsWith("gbk");
-        QTextCodec::setCodecForLocale(QTextCodec::codecForName(gbk ? "GBK" : "UTF-8"));
+        const QByteArray tag(QTest::currentDataTag());
+        QByteArray codec = "UTF-8";
+        for (const QByteArray name : {"GBK", "Big5", "Shift_JIS"})
+            codec = tag.startsWith(name.toLower() + '_') ? name : codec;
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
     }
 
-    // In a directory that holds work/ alone.
+    // In a directory that holds work/ and a link work/l to it.
     void createDir_data()
     {
         QTest::addColumn<QByteArray>("path");
@@ -113,15 +116,39 @@ private Q_SLOTS:
         for (int i = 0; i < 40; ++i)
             made << (deep += '/' + gbkDir + gbkDir + QByteArray::number(i));
         QTest::newRow("gbk_long") << deep + "/" + gbkFile << made;
+        QTest::newRow("link_followed") << QByteArray("work/l/a/img") << ab.mid(0, 2);
+        // Characters ending in the byte of "\": GBK 乗, Big5 功, Shift_JIS 表十.
+        QTest::newRow("gbk_trail_byte") << QByteArray("work/\x81\x5C/img")
+                                        << ab.mid(0, 1) + QByteArrayList{"work/\x81\x5C"};
+        QTest::newRow("big5_trail_byte") << QByteArray("work/\xA5\x5C/img")
+                                         << ab.mid(0, 1) + QByteArrayList{"work/\xA5\x5C"};
+        QTest::newRow("shift_jis_trail_bytes")
+            << QByteArray("work/\x95\x5C\x8F\x5C/img") << ab.mid(0, 1) + QByteArrayList{"work/\x95\x5C\x8F\x5C"};
     }
     void createDir()
     {
         QFETCH(QByteArray, path);
         QFETCH(QByteArrayList, directories);
-        makeTree(m_root, {"work/"});
+        makeTree(m_root, {"work/", "work/l->."});
         // A leading "/" stands for the root of the fixture.
         CKrCommon::GetSingleTon().createDir(localText(path.startsWith('/') ? m_root + path : path));
         QCOMPARE(find(". -mindepth 1 -type d -printf %P\\n"), directories);
+    }
+
+    // Root's createDir through a link another user planted in a sticky
+    // directory: refused under fs.protected_symlinks, as mkdir -p is.
+    void createDirThroughPlantedLink()
+    {
+        QFile setting(QStringLiteral("/proc/sys/fs/protected_symlinks"));
+        if (::geteuid() != 0 || !setting.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+            QSKIP("needs root and a writable fs.protected_symlinks");
+        const QByteArray before = setting.readAll();
+        const auto set = [&setting](const QByteArray &value) { return setting.seek(0) && setting.write(value) > 0; };
+        makeTree(m_root, {"victim/", "st/dl->../victim"});
+        QVERIFY(::chmod("st", 01777) == 0 && ::lchown("st/dl", 65534, 65534) == 0 && set("1"));
+        CKrCommon::GetSingleTon().createDir(QStringLiteral("st/dl/created/x/img"));
+        QVERIFY(set(before)); // nothing returns between the two
+        QCOMPARE(find("victim -mindepth 1"), QByteArrayList());
     }
 
     void recureDir_data()

@@ -8,6 +8,7 @@
 // through the codec keeps a host that chose GBK working there too.
 #include "CKrCommon.h"
 
+#include "common/pathseparators.h"
 #include "platform/directory.h"
 
 #include <QTextCodec>
@@ -29,12 +30,6 @@ std::string localBytes(const QString &path)
 {
     const QByteArray bytes = QTextCodec::codecForLocale()->fromUnicode(path);
     return {bytes.constData(), qstrnlen(bytes.constData(), uint(bytes.size()))};
-}
-
-// The position of the last "/" or "\", npos when there is none.
-std::size_t lastSeparator(const std::string &path, std::size_t end)
-{
-    return end == 0 ? std::string::npos : path.find_last_of("/\\", end - 1);
 }
 
 // Collects the files below one directory, depth first.
@@ -132,20 +127,16 @@ void FileWalk::walk(std::size_t depth, const QString &text)
 
 void CKrCommon::createDir(const QString &path)
 {
+    // Every directory above the last component: the text before each
+    // separator character (never the trail byte 0x5C of a GBK, Big5 or
+    // Shift_JIS character). A failure leaves that directory and those below
+    // it missing and is not reported.
     const std::string bytes = localBytes(path);
-    // The parents to make, innermost first: each directory above the last
-    // component, up to the first that exists or the first without a separator.
+    const krcommon::PathSeparators separators;
     std::vector<std::size_t> ends;
-    for (std::size_t end = lastSeparator(bytes, bytes.size()); end != std::string::npos;
-         end = lastSeparator(bytes, end)) {
-        if (krcommon::platform::pathExists(bytes.substr(0, end).c_str()))
-            break;
+    for (std::size_t end = separators.next(bytes); end != std::string::npos; end = separators.next(bytes, end + 1))
         ends.push_back(end);
-    }
-    // Outermost first, each after its own parent; a failure leaves that
-    // directory missing and is not reported.
-    for (auto it = ends.rbegin(); it != ends.rend(); ++it)
-        krcommon::platform::makeDirectory(bytes.substr(0, *it).c_str());
+    krcommon::platform::makeDirectories(bytes, ends);
 }
 
 QStringList CKrCommon::RecureDir(const QString &path)

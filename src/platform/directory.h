@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// Directory services on paths given as their own bytes: an existence test,
-// making one directory, and reading the entries that match a search pattern
+// Directory services on paths given as their own bytes: making the
+// directories along a path, and reading the entries that match a search pattern
 // "dir" + "*", the way FindFirstFile/FindNextFile deliver them.
 
 namespace krcommon::platform {
@@ -20,11 +20,21 @@ constexpr char nativeSeparator = '\\';
 constexpr char nativeSeparator = '/';
 #endif
 
-/** True when something exists at @p path (a dangling link does not). */
-bool pathExists(const char *path) noexcept;
-
-/** Makes the directory @p path (mode 0777 less the umask); its parent must exist. */
-bool makeDirectory(const char *path) noexcept;
+/**
+ * Makes the directories named by the first @p ends[0], @p ends[1], ... bytes
+ * of @p path (ascending positions of its separators), where missing, in that
+ * order and as `mkdir -p` does (mode 0777 less the umask): the path is
+ * walked one directory at a time from its start, each directory opened as
+ * the file system resolves it for the caller, links and their protections
+ * included. Nothing is made when the directory at the last end exists. The
+ * walk stops at the first directory that can be neither opened nor made
+ * (permission denied, a refused link, a file in the way, a name too long);
+ * nothing is reported.
+ *
+ * Only "/" separates for a POSIX file system: an end at a "\" names a
+ * directory made inside the one reached so far, which the walk does not enter.
+ */
+void makeDirectories(const std::string &path, const std::vector<std::size_t> &ends);
 
 /** Identity of an opened directory: device and inode number. */
 struct DirectoryId {
