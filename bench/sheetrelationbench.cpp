@@ -173,8 +173,8 @@ void boostRtree(const std::vector<SheetScope> &sheets, std::vector<Block> &block
     for (Block &b : blocks) {
         const Box query(Point(std::min(b.x1, b.x2), std::min(b.y1, b.y2)),
                         Point(std::max(b.x1, b.x2), std::max(b.y1, b.y2)));
-        tree.query(bgi::intersects(query), boost::make_function_output_iterator(
-                                               [&](const Value &v) { b.relateSheet(sheets[v.second]); }));
+        tree.query(bgi::intersects(query),
+                   boost::make_function_output_iterator([&](const Value &v) { b.relateSheet(sheets[v.second]); }));
     }
 }
 
@@ -236,7 +236,8 @@ void BM_InsertOnly(benchmark::State &state)
     run(state, Kind::OffsetGrid, [side](const std::vector<SheetScope> &, std::vector<Block> &blocks) {
         for (int row = 0; row < side; ++row)
             for (int col = 0; col < side; ++col)
-                for (int id : {(row - 1) * side + col - 1, (row - 1) * side + col, row * side + col - 1, row * side + col})
+                for (int id :
+                     {(row - 1) * side + col - 1, (row - 1) * side + col, row * side + col - 1, row * side + col})
                     if (id >= 0 && id % side <= col)
                         blocks[std::size_t(row * side + col)].sheetIds.insert(id);
     });
