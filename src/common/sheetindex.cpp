@@ -563,6 +563,8 @@ void visitSheetBlockCandidates(const std::vector<SheetScope> &sheets, const std:
                                const SheetBlockVisitor &visit)
 {
     Rects sheetSide = sheetRects(sheets);
+    if (sheetSide.size() == 0)
+        return;
     Rects blockSide = blockRects(blocks);
     if (sheetSide.size() + blockSide.size() > std::numeric_limits<Key>::max() / 8)
         throw std::length_error("too many sheets and blocks to relate");
