@@ -40,7 +40,7 @@ enum class Kind {
     SharedLines,     // sheets on the blocks' own grid lines: one sheet per block
     HugeSheet,       // the offset grid and one sheet over everything
     PiledOnOneSpot,  // every sheet the same small square inside one block
-    PiledNearMiss,   // sheets piled on one spot, blocks piled touching them, one block far off
+    PiledNearMiss,   // sheets piled on one spot, blocks piled touching them, one pair far off
     OnePoint,        // every sheet shrunk to one point: no area, no relation
     DegenerateLines, // every sheet of zero width across the blocks
     NanAndInfinite,  // a third NaN, a third strips from -inf to inf above all blocks
@@ -93,7 +93,10 @@ Layout makeLayout(Kind kind, int side)
             layout.sheets.push_back(sheet(10, 10, 20, 20, i));
             layout.blocks.push_back(block(10, 20, 20, 30));
         }
+        // Far off, a sheet and a block that keep the piles inside each
+        // other's bounding box.
         layout.blocks.push_back(block(1e7f, 1e7f, 1e7f + cell, 1e7f + cell));
+        layout.sheets.push_back(sheet(1e7f, 1e7f, 1e7f + cell, 1e7f + cell, -1));
         return layout;
     }
 

@@ -45,6 +45,12 @@ struct Rects {
         xs.insert(xs.end(), {xlo, xhi});
     }
     std::size_t size() const { return owner.size(); }
+    void reserve(std::size_t n)
+    {
+        owner.reserve(n);
+        ys.reserve(2 * n);
+        xs.reserve(2 * n);
+    }
 };
 
 // Order-preserving unsigned key of a float that is not NaN; -0 and +0 share one.
@@ -336,6 +342,7 @@ private:
 Rects sheetRects(const std::vector<SheetScope> &sheets)
 {
     Rects rects;
+    rects.reserve(sheets.size());
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const SheetScope &s = sheets[i];
         // NOTE: false for NaN too: such a sheet contains no point.
@@ -348,6 +355,7 @@ Rects sheetRects(const std::vector<SheetScope> &sheets)
 Rects blockRects(const std::vector<Block> &blocks)
 {
     Rects rects;
+    rects.reserve(blocks.size());
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const Block &b = blocks[i];
         if (b.x1 != b.x2 && b.y1 != b.y2 && !std::isnan(b.x1) && !std::isnan(b.x2) && !std::isnan(b.y1) &&
