@@ -483,7 +483,8 @@ bool visitByCells(const Rects &sheets, const Rects &blocks, const SheetBlockVisi
     {
         const double width = std::max(0.0, xRange[1] - xRange[0]), height = std::max(0.0, yRange[1] - yRange[0]);
         if (width > 0 && height > 0)
-            columns = std::size_t(std::max(1.0, std::min(double(n), std::round(std::sqrt(n * (width / height))))));
+            columns =
+                std::size_t(std::max(1.0, std::min(double(n), std::round(std::sqrt(double(n) * (width / height))))));
         else if (width > 0 || height > 0)
             columns = width > 0 ? n : 1;
         rows = std::max<std::size_t>(1, n / columns);
@@ -545,7 +546,7 @@ bool visitByCells(const Rects &sheets, const Rects &blocks, const SheetBlockVisi
             for (std::uint32_t x = r[0]; x <= r[2]; ++x) {
                 for (std::size_t e = start[cellOf(x, y)], end = start[cellOf(x, y) + 1]; e < end; ++e) {
                     const std::uint32_t b = inCell[e];
-                    if (meets(sx, &blocks.xs[2 * b]) && meets(sy, &blocks.ys[2 * b]) &&
+                    if (meets(sx, &blocks.xs[2 * std::size_t(b)]) && meets(sy, &blocks.ys[2 * std::size_t(b)]) &&
                         std::max(r[0], blockCells[b][0]) == x && std::max(r[1], blockCells[b][1]) == y)
                         visit(sheets.owner[s], blocks.owner[b]);
                 }
