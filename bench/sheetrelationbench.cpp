@@ -172,7 +172,7 @@ void boostRtree(const std::vector<SheetScope> &sheets, std::vector<Block> &block
         if (s.left < s.right && s.bottom < s.top)
             values.emplace_back(Box(Point(s.left, s.bottom), Point(s.right, s.top)), i);
     }
-    const bgi::rtree<Value, bgi::rstar<16>> tree(values); // packing construction
+    const bgi::rtree<Value, bgi::rstar<8>> tree(values); // packing construction; 8 per node is the fastest here
     for (Block &b : blocks) {
         const Box query(Point(std::min(b.x1, b.x2), std::min(b.y1, b.y2)),
                         Point(std::max(b.x1, b.x2), std::max(b.y1, b.y2)));
