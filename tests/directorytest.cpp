@@ -61,12 +61,14 @@ QByteArrayList find(const QByteArray &args)
 }
 
 // What RecureDir gives, as the file system's bytes, sorted; each must open.
-// Walked with 32 descriptors at most, fewer than the deepest tree has levels.
+// Walked with three descriptors to spare, far fewer than the deepest tree has levels.
 QByteArrayList listed(const QByteArray &arg)
 {
     rlimit limit{}, low{};
     ::getrlimit(RLIMIT_NOFILE, &limit);
-    low = {32, limit.rlim_max};
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    low = {rlim_t(lowestFree + 3), limit.rlim_max};
     ::setrlimit(RLIMIT_NOFILE, &low);
     const QStringList found = CKrCommon::GetSingleTon().RecureDir(localText(arg));
     ::setrlimit(RLIMIT_NOFILE, &limit);

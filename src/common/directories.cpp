@@ -94,6 +94,8 @@ private:
     void leave();
     std::size_t acquire(std::size_t keep);
     void letGo(std::size_t search);
+    template<typename Open>
+    std::size_t openSearch(std::size_t keep, const Open &open);
     DirectorySearch *searchOf(std::size_t level);
 
     QTextCodec *m_codec;
@@ -154,8 +156,8 @@ void FileWalk::append(const char *name, std::size_t length)
 }
 
 // A free search, letting go of the one of the shallowest level that can
-// spare it: not the first level's (its subdirectories cannot be reopened by
-// name when it is a prefix search) and not level @p keep.
+// spare it: not the second level's (that is opened by its text, not by name
+// from the first) and not level @p keep's.
 std::size_t FileWalk::acquire(std::size_t keep)
 {
     std::size_t chosen = none;
@@ -177,14 +179,39 @@ std::size_t FileWalk::acquire(std::size_t keep)
 void FileWalk::letGo(std::size_t search)
 {
     m_searches[search]->close();
-    if (m_holders[search] != none)
+    if (m_holders[search] < m_levels.size())
         m_levels[m_holders[search]].search = none;
     m_holders[search] = none;
 }
 
-// The search of @p level, opened again by name from the nearest level above
-// it that holds one when it was let go; null when the directory is no longer
-// where it was (renamed or replaced meanwhile).
+// Opens a free search with @p open, keeping level @p keep's: the new search,
+// or none. When opening fails, perhaps for want of descriptors (the host's
+// own, or a low limit), every other search that can be opened again is let
+// go of and it is tried once more. Pinned by DirectoryTest::sameAsFind, which
+// walks with three descriptors to spare.
+template<typename Open>
+std::size_t FileWalk::openSearch(std::size_t keep, const Open &open)
+{
+    const std::size_t search = acquire(keep);
+    DirectorySearch &directory = *m_searches[search];
+    if (open(directory))
+        return search;
+    bool released = false;
+    for (std::size_t i = 0; i < m_holders.size(); ++i) {
+        if (m_holders[i] != none && m_holders[i] != 1 && m_holders[i] != keep) {
+            letGo(i);
+            released = true;
+        }
+    }
+    if (released && open(directory))
+        return search;
+    directory.close();
+    return none;
+}
+
+// The search of @p level (one below the first), opened again by name from the
+// nearest level above it that holds one when it was let go; null when the
+// directory is no longer where it was (renamed or replaced meanwhile).
 DirectorySearch *FileWalk::searchOf(std::size_t level)
 {
     std::size_t from = level;
@@ -192,13 +219,12 @@ DirectorySearch *FileWalk::searchOf(std::size_t level)
         --from; // the second level always holds its search
     for (; from < level; ++from) {
         Level &below = m_levels[from + 1];
-        const std::size_t search = acquire(from);
-        DirectorySearch &sub = *m_searches[search];
-        if (!sub.openSubdirectory(*m_searches[m_levels[from].search], m_names.data() + below.name) ||
-            !(sub.id() == below.id)) {
-            sub.close();
+        const DirectorySearch &parent = *m_searches[m_levels[from].search];
+        const std::size_t search = openSearch(from, [&](DirectorySearch &directory) {
+            return directory.openSubdirectory(parent, m_names.data() + below.name) && directory.id() == below.id;
+        });
+        if (search == none)
             return nullptr;
-        }
         below.search = search;
         m_holders[search] = from + 1;
     }
@@ -216,34 +242,17 @@ void FileWalk::descend(const Entry &entry, const QString &name)
     // The first level's subdirectories are opened under the very text their
     // files are listed with: the search's text, the name and a separator. A
     // prefix search ("/data" + "*") matches names in the directory above.
-    const auto open = [&](DirectorySearch &sub) {
-        return parent == 0 ? sub.open(std::string(m_bytes).append(bytes, entry.length).append(1, nativeSeparator))
-                           : sub.openSubdirectory(*from, bytes);
-    };
-    const std::size_t search = acquire(parent);
-    DirectorySearch &sub = *m_searches[search];
-    bool opened = open(sub);
-    if (!opened) {
-        // Perhaps out of descriptors (the host's own, or a low limit): let go
-        // of every search that can be opened again, and try once more.
-        bool released = false;
-        for (std::size_t i = 0; i < m_holders.size(); ++i) {
-            if (m_holders[i] != none && m_holders[i] != 1 && m_holders[i] != parent) {
-                letGo(i);
-                released = true;
-            }
-        }
-        opened = released && open(sub);
-    }
     // NOTE: a directory already on the walk's path is a link back to an
     // ancestor; entering it would never end. A linked directory elsewhere
     // is walked like any other. Pinned by DirectoryTest::recureDir row "symlink_loop".
-    if (!opened || m_onPath.count(sub.id()) != 0) {
-        sub.close();
+    const std::size_t search = openSearch(parent, [&](DirectorySearch &directory) {
+        const bool opened =
+            parent == 0 ? directory.open(std::string(m_bytes).append(bytes, entry.length).append(1, nativeSeparator))
+                        : directory.openSubdirectory(*from, bytes);
+        return opened && m_onPath.count(directory.id()) == 0;
+    });
+    if (search == none)
         return; // a subdirectory that cannot be read contributes nothing
-    }
-    if (parent > 1 && m_levels[parent].directories == 0 && m_levels[parent].search != none)
-        letGo(m_levels[parent].search); // needed no more
     m_text.append(name).append(QLatin1Char(nativeSeparator));
     enter(search, entry.name);
 }
@@ -281,16 +290,17 @@ void FileWalk::leave()
     m_text.truncate(int(up.textLength));
     if (done.search == none)
         return;
-    // A level that let go of its search and has subdirectories left opens it
-    // again through "..", where that leads back to it (not through a link).
-    if (up.search == none && up.directories > 0) {
-        const std::size_t search = acquire(m_levels.size());
-        DirectorySearch &again = *m_searches[search];
-        if (again.openParent(*m_searches[done.search]) && again.id() == up.id) {
+    // A level that let go of its search opens it again through "..", where
+    // that leads back to it (not through a link), so that the levels holding
+    // one stay the deepest few and none is opened again from far above.
+    if (up.search == none && m_levels.size() > 1) {
+        const DirectorySearch &below = *m_searches[done.search];
+        const std::size_t search = openSearch(m_levels.size(), [&](DirectorySearch &directory) {
+            return directory.openParent(below) && directory.id() == up.id;
+        });
+        if (search != none) {
             up.search = search;
             m_holders[search] = m_levels.size() - 1;
-        } else {
-            again.close();
         }
     }
     m_searches[done.search]->close();
