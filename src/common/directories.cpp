@@ -42,10 +42,10 @@ std::size_t lastSeparator(const std::string &path, std::size_t end)
 }
 
 // NOTE: the searches held open at once, whatever the depth. A directory
-// deeper than the last few lets go of its descriptor while the walk is below
-// it and opens it again when the walk comes back to a subdirectory of it, so
-// a tree deeper than the process may open files is listed whole. Pinned by
-// DirectoryTest::sameAsFind (100 levels under a limit of 32 descriptors).
+// above the deepest few lets go of its descriptor while the walk is below it
+// and opens it again when the walk comes back to it, so that a tree deeper
+// than the process may open files is listed whole. Pinned by
+// DirectoryTest::sameAsFind (over 100 levels, three descriptors to spare).
 constexpr std::size_t heldSearches = 8;
 
 struct DirectoryIdHash {
