@@ -179,7 +179,7 @@ std::size_t FileWalk::acquire(std::size_t keep)
 void FileWalk::letGo(std::size_t search)
 {
     m_searches[search]->close();
-    if (m_holders[search] < m_levels.size())
+    if (m_holders[search] != none)
         m_levels[m_holders[search]].search = none;
     m_holders[search] = none;
 }
