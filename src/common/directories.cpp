@@ -77,12 +77,11 @@ private:
     };
     struct Level {
         DirectoryId id;
-        std::size_t textLength;      // of m_text at this level
-        std::size_t entries;         // this level's first entry in m_entries
-        std::size_t names;           // and in m_names
-        std::size_t next;            // the next entry to handle
-        std::size_t directories = 0; // not yet handled
-        std::size_t name = 0;        // offset in m_names of the name it was entered by
+        std::size_t textLength; // of m_text at this level
+        std::size_t entries;    // this level's first entry in m_entries
+        std::size_t names;      // and in m_names
+        std::size_t next;       // the next entry to handle
+        std::size_t name = 0;   // offset in m_names of the name it was entered by
         std::size_t search = none;
     };
     static constexpr std::size_t none = std::size_t(-1);
@@ -269,7 +268,6 @@ void FileWalk::enter(std::size_t search, std::size_t name)
             continue; // ".", ".." and every hidden directory (.svn, .git)
         m_entries.push_back(Entry{m_names.size(), entry.length, entry.isDirectory});
         m_names.append(entry.name, entry.length).push_back('\0');
-        level.directories += entry.isDirectory ? 1 : 0;
     }
     m_holders[search] = m_levels.size();
     m_onPath.insert(level.id);
@@ -328,7 +326,6 @@ void FileWalk::run(const QString &text, const std::string &bytes)
             append(name, entry.length);
             continue;
         }
-        --level.directories;
         QString text;
         if (decode(name, entry.length, text))
             descend(entry, text);
