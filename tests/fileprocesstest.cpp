@@ -170,7 +170,11 @@ private Q_SLOTS:
         ::unlink("z");
         QVERIFY(::mkdir("d", 0755) == 0 && ::link("a", gbkName.constData()) == 0 && ::symlink("/dev/zero", "z") == 0);
 
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
         QCOMPARE(CKrCommon::GetSingleTon().compareFile(first.constData(), second.constData()), equal);
+        QCOMPARE(::dup(0), lowestFree); // no file left open
+        ::close(lowestFree);
         // cmp calls a directory equal to itself and trusts the sizes kernel
         // files report; a raw name cannot pass through QProcess.
         if (first != "d" && second != gbkName && !copied)
