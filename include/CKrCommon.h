@@ -411,16 +411,27 @@ public:
      *
      * Each path is the text of its level followed by the name; a
      * subdirectory's level is its parent's text, its name and `/` (on Windows
-     * `\`). Directories whose names begin with `.` are skipped; links to
-     * directories are followed, but never into a directory that is already
-     * being walked. Names come back through the local code page
+     * `\`), and it is opened under that very text. Directories whose names
+     * begin with `.` are skipped; links to directories are followed, but
+     * never into a directory that is already being walked. Trees of any depth
+     * are listed whole: the walk holds a few descriptors whatever the depth,
+     * and its memory grows with the result only.
+     *
+     * Names come back through the local code page
      * (QTextCodec::codecForLocale(), under Qt 6 too), so each path opens again
      * when converted back through it; under Qt 6 QString::toLocal8Bit() is
-     * UTF-8 whatever that codec is.
+     * UTF-8 whatever that codec is. A name that code page cannot carry whole
+     * (its text does not convert back to the same bytes: a GBK lead byte
+     * without its trail, bytes that are no UTF-8) is left out, a directory
+     * with everything below it: no text would open it, and its nearest text
+     * may name another file. A leading byte order mark is kept as part of
+     * the name.
      * @param path searched as @p path + `*`, so it is given with a trailing
-     *        separator (`/data/`); `/data` instead lists the entries of `/`
+     *        separator (`/data/`); `/data` instead lists the files of `/`
      *        whose names begin with `data`, each as `/data` followed by its
-     *        whole name (`/datadata/a.tif`), a path that opens nothing
+     *        whole name (`/datadata.tif`, a path that opens nothing or another
+     *        file), and walks the matching directories under `/data`, their
+     *        name and `/` (`/datadata/`), where such a directory exists
      * @return the paths; empty when @p path cannot be read; an unreadable
      *         subdirectory contributes nothing and the walk goes on
      * @note Blocks while reading the tree. Thread-safe: keeps no state, takes
@@ -447,12 +458,21 @@ public:
      * process id, whose executable file name equals @p name ignoring the case
      * of A-Z; other bytes must be equal. Only the first match ends, and that
      * may be the calling process.
+     *
+     * The name is the one the system records for the executable file, read
+     * through any of the process's live threads; the command line (argv[0]),
+     * which any process may set, is never used, so a process whose executable
+     * the caller may not examine (another user's, for a caller other than
+     * root) matches nothing. An executable removed or replaced since the
+     * process started is matched by its file name without the ` (deleted)`
+     * that the system appends.
      * @param name the executable's file name without directory (`viewer.exe`;
      *        `viewer`, or a full path, match nothing)
-     * @return true when a match was found and its termination requested (not
-     *         awaited, and also when the process may not be signalled); false
-     *         for a null name or when nothing matches
-     * @note Thread-safe: keeps no state, takes no lock.
+     * @return true once the matching process has ended; false for a null name,
+     *         when nothing matches, and when the match could not be signalled
+     *         or had not ended ten seconds after the signal
+     * @note Blocks until the process has ended (at most ten seconds).
+     *       Thread-safe: keeps no state, takes no lock.
      */
     bool killProcessFromName(const char *name);
 

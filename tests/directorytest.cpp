@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,10 +61,19 @@ QByteArrayList find(const QByteArray &args)
 }
 
 // What RecureDir gives, as the file system's bytes, sorted; each must open.
-QByteArrayList listed(const QByteArray &arg)
+// Walked with a few descriptors to spare, far fewer than the deepest tree has levels.
+QByteArrayList listed(const QByteArray &arg, int spare = 3)
 {
+    rlimit limit{}, low{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    low = {rlim_t(lowestFree + spare), limit.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    const QStringList found = CKrCommon::GetSingleTon().RecureDir(localText(arg));
+    ::setrlimit(RLIMIT_NOFILE, &limit);
     QByteArrayList paths;
-    for (const QString &path : CKrCommon::GetSingleTon().RecureDir(localText(arg))) {
+    for (const QString &path : found) {
         paths << QTextCodec::codecForLocale()->fromUnicode(path);
         if (::access(paths.back().constData(), F_OK) != 0)
             paths.back() += " (cannot be opened)";
@@ -96,6 +106,8 @@ private Q_SLOTS:
             codec = tag.startsWith(name.toLower() + '_') ? name : codec;
         QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
     }
+    // Names Qt cannot decode are removed by their bytes.
+    void cleanup() { QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir->path()}); }
 
     // In a directory that holds work/ and a link work/l to it.
     void createDir_data()
@@ -163,9 +175,17 @@ private Q_SLOTS:
                                    << QByteArrayList{gbkDir + '/' + gbkFile, gbkFile};
         QTest::newRow("utf8_names") << QByteArrayList{utf8Dir + '/' + utf8File} << QByteArray("/" + utf8Dir + "/")
                                     << QByteArrayList{utf8Dir + '/' + utf8File};
+        // A matched directory is walked under the text its files are listed with.
         QTest::newRow("no_trailing_separator")
-            << QByteArrayList{"data/a.tif", "dat.txt", "other/b.tif", "x/data.tif"} << QByteArray("/da")
-            << QByteArrayList{"dadat.txt (cannot be opened)", "dadata/a.tif (cannot be opened)"};
+            << QByteArrayList{"data/a.tif", "dadata/b.tif", "dat.txt", "other/c.tif"} << QByteArray("/da")
+            << QByteArrayList{"dadat.txt (cannot be opened)", "dadata/b.tif"};
+        // Names the codec cannot carry whole are left out, with what is below them.
+        QTest::newRow("gbk_incomplete_character")
+            << QByteArrayList{"lead", "lead\x81", "d\x81/f"} << QByteArray("/") << QByteArrayList{"lead"};
+        QTest::newRow("utf8_invalid_byte") << QByteArrayList{"bad\xEF\xBF\xBD", "bad\xFF", "d\xFF/f"} << QByteArray("/")
+                                           << QByteArrayList{"bad\xEF\xBF\xBD"};
+        QTest::newRow("utf8_byte_order_mark")
+            << QByteArrayList{"x", "\xEF\xBB\xBFx"} << QByteArray("/") << QByteArrayList{"x", "\xEF\xBB\xBFx"};
         QTest::newRow("symlink_loop") << QByteArrayList{"a/f", "a/up->..", "a/self->.", "a/b/back->../.."}
                                       << QByteArray("/") << QByteArrayList{"a/f"};
         QTest::newRow("linked_directory_outside")
@@ -201,7 +221,8 @@ private Q_SLOTS:
         QVERIFY(waited && WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
 
-    // A generated tree, with hidden files and directories, lists as find does.
+    // A generated tree, with hidden files and directories, lists as find -L
+    // does; with a 60-level chain branching at each level, linked into below.
     void sameAsFind()
     {
         QRandomGenerator random(8);
@@ -215,8 +236,15 @@ private Q_SLOTS:
                 dirs << path + '/';
             tree << path + (isDirectory ? "/" : "");
         }
+        for (QByteArray deep = "deep/", other = "other/"; deep.size() < 125; deep += "d/", other += "o/") {
+            tree << deep + "f" << deep + "e/g" << other + "e/g";
+            if (deep.size() == 85)
+                tree << deep + "s->" + m_root + "/other";
+        }
         makeTree(m_root, tree);
-        QCOMPARE(listed(m_root + '/'), find(m_root + " -type f -not -path */.*/*"));
+        const QByteArrayList all = find("-L " + m_root + " -type f -not -path */.*/*");
+        QCOMPARE(listed(m_root + '/'), all);
+        QCOMPARE(listed(m_root + '/', 16), all); // more than the walk holds at once
     }
 };
 

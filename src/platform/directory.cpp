@@ -96,6 +96,7 @@ void DirectorySearch::close()
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_ended = false;
     m_used = m_next = 0;
 }
 
@@ -133,17 +134,23 @@ bool DirectorySearch::openSubdirectory(const DirectorySearch &parent, const char
     return parent.m_fd >= 0 && adopt(openDirectoryAt(parent.m_fd, name));
 }
 
+bool DirectorySearch::openParent(const DirectorySearch &child)
+{
+    return openSubdirectory(child, "..");
+}
+
 bool DirectorySearch::next(DirectoryEntry &entry)
 {
     // Records are read with getdents64 itself: a DIR stream would add an
     // allocation and three system calls per directory, a tenth of a walk.
     for (;;) {
         if (m_next >= m_used) {
-            if (m_fd < 0)
+            if (m_fd < 0 || m_ended)
                 return false;
             const ssize_t n = ::getdents64(m_fd, m_buffer.data(), m_buffer.size());
             if (n <= 0) {
-                close(); // the end, or a read error: nothing more is delivered
+                m_ended = true; // the end, or a read error: nothing more is delivered
+                m_used = m_next = 0;
                 return false;
             }
             m_used = std::size_t(n);

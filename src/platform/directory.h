@@ -58,6 +58,10 @@ struct DirectoryEntry {
  * separator every entry of that directory matches; otherwise its last
  * component is a name prefix (case-sensitive, as the file system is), and the
  * entries of the directory above it whose names begin with that prefix match.
+ *
+ * An open search holds one handle (a descriptor) until close(), also once
+ * next() has delivered the last entry, so that its subdirectories can still
+ * be opened from it.
  */
 class DirectorySearch
 {
@@ -73,19 +77,27 @@ public:
     /** Starts a search of every entry of subdirectory @p name of @p parent's directory. */
     bool openSubdirectory(const DirectorySearch &parent, const char *name);
 
+    /**
+     * Starts a search of every entry of the directory that holds @p child's
+     * directory (its ".."). For a directory entered through a link that is
+     * not the directory the link is in: compare id() with the one expected.
+     */
+    bool openParent(const DirectorySearch &child);
+
     /** The next matching entry; false when there are no more (or reading fails). */
     bool next(DirectoryEntry &entry);
 
     /** The searched directory's identity (links resolved); valid after a successful open. */
     DirectoryId id() const { return m_id; }
 
-    /** Ends the search. The object may start another one, reusing its buffer. */
+    /** Ends the search and lets go of its handle. The object may start another one, reusing its buffer. */
     void close();
 
 private:
     bool adopt(int fd);
 
     int m_fd = -1;
+    bool m_ended = false; // next() has delivered every entry
     // Raw directory records as the kernel delivers them, kept across searches
     // so that a walk reusing the object allocates nothing per directory.
     std::vector<char> m_buffer;
