@@ -47,19 +47,24 @@ private:
 // `length` bytes of `text`, or with -1 the text and its terminator.
 bool convertBytes(Transcoder::Direction direction, std::vector<char> &out, const char *text, int length)
 {
-    out.clear();
-    if (!text || length == 0 || length < -1)
+    if (!text || length == 0 || length < -1) {
+        out.clear();
         return false;
+    }
     const std::size_t size = length == -1 ? std::strlen(text) + 1 : std::size_t(length);
 
+    ClearUnlessKept guard(out);
     std::optional<Transcoder> transcoder;
     try {
         transcoder.emplace(direction, std::min(size + 2, Transcoder::defaultChunk));
     } catch (const std::bad_alloc &) {
         return false; // no room for the UTF-16 scratch buffer
     }
-    ClearUnlessKept guard(out);
-    transcoder->run(text, size, out);
+    // NOTE: `text` may lie inside `out` (encodingtest::inputInsideOutput), so
+    // `out` changes only once all of it has been read.
+    std::vector<char> converted;
+    transcoder->run(text, size, converted);
+    out.swap(converted);
     // A conversion that gives nothing is a failed one.
     return guard.keepIfFilled();
 }
