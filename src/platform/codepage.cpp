@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/codepage.h"
 
+#include "platform/icuconverter.h"
 #include "platform/utf8.h"
 
 #include <QByteArray>
@@ -126,6 +127,12 @@ template<typename Sink>
 void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::size_t size, char16_t *scratch,
                  std::size_t chunk, Sink &&sink)
 {
+    if (route != Route::Utf8 && route != Route::Latin1) {
+        if (IcuConverter *icu = IcuConverter::forCodec(codec)) {
+            icu->toUnicode(text, text + size, true, scratch, chunk, sink);
+            return;
+        }
+    }
     switch (route) {
     case Route::Utf8:
         decodeUtf8(text, size, scratch, chunk, sink);
@@ -154,12 +161,17 @@ void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::si
         sink(asUnits(tail), std::size_t(kept));
         return;
     }
-    case Route::WholePass:
+    case Route::WholePass: {
         if (size > std::size_t(INT_MAX))
             throw std::length_error("krcommon: text too long for the local codec");
-        const QString units = codec->toUnicode(text, int(size));
+        QTextCodec::ConverterState state;
+        QString units = codec->toUnicode(text, int(size), &state);
+        // What a codec keeps for the next call is a character cut off at the end.
+        if (state.remainingChars > 0)
+            units += QChar::ReplacementCharacter;
         sink(asUnits(units), std::size_t(units.size()));
         return;
+    }
     }
 }
 
@@ -170,7 +182,10 @@ public:
     LocalEncoder(QTextCodec *codec, Route route)
         : m_codec(codec)
         , m_route(route)
+        , m_icu(route == Route::Streaming ? IcuConverter::forCodec(codec) : nullptr)
     {}
+
+    IcuConverter *icu() const { return m_icu; }
 
     // `bytes` has room for utf8::Encoder::maxBytes(count) bytes.
     template<typename Out>
@@ -186,6 +201,11 @@ public:
             append(out, bytes, count);
             return;
         case Route::Streaming: {
+            if (m_icu) {
+                m_icu->fromUnicode(units, units + count, false, bytes, utf8::Encoder::maxBytes(count),
+                                   [&out](const char *data, std::size_t size) { append(out, data, size); });
+                return;
+            }
             const QByteArray encoded = m_codec->fromUnicode(asQChars(units), int(count), &m_state);
             append(out, encoded.constData(), std::size_t(encoded.size()));
             return;
@@ -206,6 +226,11 @@ public:
         case Route::Latin1:
             return;
         case Route::Streaming: {
+            if (m_icu) {
+                m_icu->fromUnicode(nullptr, nullptr, true, bytes, utf8::Encoder::maxBytes(0),
+                                   [&out](const char *data, std::size_t size) { append(out, data, size); });
+                return;
+            }
             // U+0000 ends a waiting high surrogate, which then becomes '?'.
             const char16_t zero = 0;
             const QByteArray tail = m_codec->fromUnicode(asQChars(&zero), 1, &m_state);
@@ -224,6 +249,7 @@ public:
 private:
     QTextCodec *m_codec;
     Route m_route;
+    IcuConverter *m_icu;
     utf8::Encoder m_utf8;
     QTextCodec::ConverterState m_state;
     QString m_whole;
@@ -251,12 +277,33 @@ public:
 
     void finish() { append(m_out, m_bytes, m_encoder.finish(m_bytes)); }
 
+    // ASCII text, which UTF-8 keeps as it is.
+    void ascii(const char *text, std::size_t size)
+    {
+        finish();
+        append(m_out, text, size);
+    }
+
 private:
     char *m_bytes;
     std::size_t m_capacity;
     Out &m_out;
     utf8::Encoder m_encoder;
 };
+
+// The end of the run of bytes from 0x80 up at @p p.
+const char *nonAsciiEnd(const char *p, const char *end)
+{
+    while (p < end && static_cast<unsigned char>(*p) >= 0x80)
+        ++p;
+    return p;
+}
+
+// Length of the ASCII run at @p p.
+std::size_t asciiRun(const char *p, const char *end)
+{
+    return utf8::asciiPrefix(reinterpret_cast<const unsigned char *>(p), reinterpret_cast<const unsigned char *>(end));
+}
 
 } // namespace
 
@@ -337,18 +384,50 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
         utf8::sanitize(text, size, [&out](const char *data, std::size_t count) { append(out, data, count); });
         return;
     }
+    const char *const end = text + size;
     if (m_direction == Direction::LocalToUtf8) {
         reserveFor(out, size, 3, 2); // two-byte characters grow by half
         Utf8Writer<Out> writer(m_bytes.get(), m_chunk, out);
-        decodeLocal(m_codec, route, text, size, m_units.get(), m_chunk, writer);
+        IcuConverter *const icu = route == Route::Latin1 ? nullptr : IcuConverter::forCodec(m_codec);
+        if (!icu) {
+            decodeLocal(m_codec, route, text, size, m_units.get(), m_chunk, writer);
+            writer.finish();
+            return;
+        }
+        // ASCII runs between characters are copied; ICU gets the other bytes
+        // and the byte after them, which may be a trail byte.
+        for (const char *p = text; p < end;) {
+            const bool transparent = icu->asciiTransparent() && !icu->decoderPending();
+            if (const std::size_t n = transparent ? asciiRun(p, end) : 0) {
+                writer.ascii(p, n);
+                p += n;
+                continue;
+            }
+            const char *q = transparent ? nonAsciiEnd(p, end) : end;
+            q += q < end ? 1 : 0;
+            icu->toUnicode(p, q, q == end, m_units.get(), m_chunk, writer);
+            p = q;
+        }
         writer.finish();
-    } else {
-        reserveFor(out, size, 1, 1);
-        LocalEncoder encoder(m_codec, route);
-        decodeUtf8(text, size, m_units.get(), m_chunk,
-                   [&](const char16_t *units, std::size_t count) { encoder.feed(units, count, m_bytes.get(), out); });
-        encoder.finish(m_bytes.get(), out);
+        return;
     }
+    reserveFor(out, size, 1, 1);
+    LocalEncoder encoder(m_codec, route);
+    IcuConverter *const icu = encoder.icu();
+    const char *p = text + utf8::bomLength(text, size);
+    while (p < end) {
+        const bool transparent = icu && icu->asciiTransparent() && !icu->encoderPending();
+        if (const std::size_t n = transparent ? asciiRun(p, end) : 0) {
+            append(out, p, n);
+            p += n;
+            continue;
+        }
+        // A UTF-8 sequence never holds an ASCII byte, so it ends before the next one.
+        const char *const q = transparent ? std::max(nonAsciiEnd(p, end), p + 1) : end;
+        while (p < q)
+            encoder.feed(m_units.get(), utf8::decode(p, q, m_units.get(), m_chunk), m_bytes.get(), out);
+    }
+    encoder.finish(m_bytes.get(), out);
 }
 
 } // namespace krcommon::platform
