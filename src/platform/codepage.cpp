@@ -31,9 +31,8 @@ using Route = CodecRoute;
 // NOTE: only codecs known to carry a partial character across calls in their
 // ConverterState, to decode a zero byte as U+0000 and to encode U+0000 as a
 // zero byte are fed in chunks. On Debian's Qt these are ICU converters.
-Route routeFor(const QTextCodec *codec)
+Route routeFor(int mib)
 {
-    const int mib = codec->mibEnum();
     switch (mib) {
     case 106:
         return Route::Utf8;
@@ -179,13 +178,12 @@ void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::si
 class LocalEncoder
 {
 public:
-    LocalEncoder(QTextCodec *codec, Route route)
+    // `icu` drives the codec of the Streaming route when it is one of ICU's.
+    LocalEncoder(QTextCodec *codec, Route route, IcuConverter *icu)
         : m_codec(codec)
         , m_route(route)
-        , m_icu(route == Route::Streaming ? IcuConverter::forCodec(codec) : nullptr)
+        , m_icu(icu)
     {}
-
-    IcuConverter *icu() const { return m_icu; }
 
     // `bytes` has room for utf8::Encoder::maxBytes(count) bytes.
     template<typename Out>
@@ -291,6 +289,84 @@ private:
     utf8::Encoder m_encoder;
 };
 
+// Decodes with the code page's table up to the first byte it does not hold,
+// appending UTF-8 to @p out; returns where it stopped.
+template<typename Out>
+const char *decodeWithTable(const DoubleByteTable &table, const char *p, const char *end, Out &out)
+{
+    constexpr char16_t none = DoubleByteTable::none;
+    char buffer[4096];
+    char *o = buffer;
+    while (p < end) {
+        if (o > buffer + sizeof buffer - 3) {
+            append(out, buffer, std::size_t(o - buffer));
+            o = buffer;
+        }
+        const auto byte = static_cast<unsigned char>(*p);
+        char16_t unit = table.single[byte];
+        if (unit != none)
+            ++p;
+        else if (end - p >= 2 && byte >= 0x80 &&
+                 (unit = table.pairs[std::size_t(byte - 0x80) * 256 + static_cast<unsigned char>(p[1])]) != none)
+            p += 2;
+        else
+            break;
+        if (unit < 0x80) {
+            *o++ = char(unit);
+        } else if (unit < 0x800) {
+            *o++ = char(0xC0 | unit >> 6);
+            *o++ = char(0x80 | (unit & 0x3F));
+        } else {
+            *o++ = char(0xE0 | unit >> 12);
+            *o++ = char(0x80 | (unit >> 6 & 0x3F));
+            *o++ = char(0x80 | (unit & 0x3F));
+        }
+    }
+    append(out, buffer, std::size_t(o - buffer));
+    return p;
+}
+
+// Encodes UTF-8 with the code page's table up to the first character it does
+// not hold (and any beyond the basic plane); returns where it stopped.
+template<typename Out>
+const char *encodeWithTable(const DoubleByteTable &table, const char *p, const char *end, Out &out)
+{
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    const auto *const e = reinterpret_cast<const unsigned char *>(end);
+    char buffer[4096];
+    char *o = buffer;
+    while (u < e) {
+        if (o > buffer + sizeof buffer - 2) {
+            append(out, buffer, std::size_t(o - buffer));
+            o = buffer;
+        }
+        unsigned code = u[0];
+        int length = 1;
+        if (code >= 0x80) {
+            length = utf8::sequenceLength(u, e);
+            if (length == 0) {
+                code = 0xFFFD; // one ill-formed byte
+                length = 1;
+            } else if (length == 2) {
+                code = (code & 0x1Fu) << 6 | (u[1] & 0x3Fu);
+            } else if (length == 3) {
+                code = (code & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
+            } else {
+                break;
+            }
+        }
+        const std::uint16_t encoded = table.encodings[code];
+        if (encoded == DoubleByteTable::none)
+            break;
+        if (encoded >= 0x100)
+            *o++ = char(encoded >> 8);
+        *o++ = char(encoded);
+        u += length;
+    }
+    append(out, buffer, std::size_t(o - buffer));
+    return reinterpret_cast<const char *>(u);
+}
+
 // The end of the run of bytes from 0x80 up at @p p.
 const char *nonAsciiEnd(const char *p, const char *end)
 {
@@ -320,7 +396,7 @@ int multiByteToWideChar(CodePage codePage, const char *text, int byteCount, char
         decodeUtf8(text, size, scratch.get(), chunk, collect);
     else {
         QTextCodec *const codec = QTextCodec::codecForLocale();
-        decodeLocal(codec, routeFor(codec), text, size, scratch.get(), chunk, collect);
+        decodeLocal(codec, routeFor(codec->mibEnum()), text, size, scratch.get(), chunk, collect);
     }
 
     return deliver(units, out, outCount);
@@ -339,7 +415,8 @@ int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, 
         writer.finish();
     } else {
         QTextCodec *const codec = QTextCodec::codecForLocale();
-        LocalEncoder encoder(codec, routeFor(codec));
+        const Route route = routeFor(codec->mibEnum());
+        LocalEncoder encoder(codec, route, route == Route::Streaming ? IcuConverter::forCodec(codec) : nullptr);
         for (std::size_t done = 0; done < size;) {
             const std::size_t n = std::min(Transcoder::defaultChunk, size - done);
             encoder.feed(text + done, n, scratch.data(), bytes);
@@ -354,11 +431,22 @@ int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, 
 Transcoder::Transcoder(Direction direction, std::size_t chunk)
     : m_direction(direction)
     , m_codec(QTextCodec::codecForLocale())
-    , m_route(routeFor(m_codec))
+    , m_icu(IcuConverter::forCodec(m_codec))
+    , m_route(routeFor(m_icu ? m_icu->mib() : m_codec->mibEnum()))
     , m_chunk(std::max<std::size_t>(chunk, 2))
-    , m_units(std::make_unique<char16_t[]>(m_chunk))
-    , m_bytes(std::make_unique<char[]>(utf8::Encoder::maxBytes(m_chunk)))
-{}
+{
+    // UTF-8 and the code pages with a table need no scratch unless a table lacks a character.
+    if (m_route != Route::Utf8 && !(m_icu && m_icu->table()))
+        allocateScratch();
+}
+
+void Transcoder::allocateScratch()
+{
+    if (m_units)
+        return;
+    m_units = std::make_unique<char16_t[]>(m_chunk);
+    m_bytes = std::make_unique<char[]>(utf8::Encoder::maxBytes(m_chunk));
+}
 
 Transcoder::~Transcoder() = default;
 
@@ -385,10 +473,15 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
         return;
     }
     const char *const end = text + size;
+    IcuConverter *const icu = m_icu;
+    const DoubleByteTable *const table = icu ? icu->table() : nullptr;
     if (m_direction == Direction::LocalToUtf8) {
         reserveFor(out, size, 3, 2); // two-byte characters grow by half
+        const char *p = table ? decodeWithTable(*table, text, end, out) : text;
+        if (p == end)
+            return;
+        allocateScratch();
         Utf8Writer<Out> writer(m_bytes.get(), m_chunk, out);
-        IcuConverter *const icu = route == Route::Latin1 ? nullptr : IcuConverter::forCodec(m_codec);
         if (!icu) {
             decodeLocal(m_codec, route, text, size, m_units.get(), m_chunk, writer);
             writer.finish();
@@ -396,7 +489,7 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
         }
         // ASCII runs between characters are copied; ICU gets the other bytes
         // and the byte after them, which may be a trail byte.
-        for (const char *p = text; p < end;) {
+        while (p < end) {
             const bool transparent = icu->asciiTransparent() && !icu->decoderPending();
             if (const std::size_t n = transparent ? asciiRun(p, end) : 0) {
                 writer.ascii(p, n);
@@ -412,11 +505,16 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
         return;
     }
     reserveFor(out, size, 1, 1);
-    LocalEncoder encoder(m_codec, route);
-    IcuConverter *const icu = encoder.icu();
     const char *p = text + utf8::bomLength(text, size);
+    IcuConverter *const streaming = route == Route::Streaming ? icu : nullptr;
+    if (streaming && table)
+        p = encodeWithTable(*table, p, end, out);
+    if (p == end)
+        return;
+    allocateScratch();
+    LocalEncoder encoder(m_codec, route, streaming);
     while (p < end) {
-        const bool transparent = icu && icu->asciiTransparent() && !icu->encoderPending();
+        const bool transparent = streaming && streaming->asciiTransparent() && !streaming->encoderPending();
         if (const std::size_t n = transparent ? asciiRun(p, end) : 0) {
             append(out, p, n);
             p += n;

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <typeinfo>
 
@@ -53,6 +56,82 @@ bool asciiTransparent(UConverter *conv)
            std::equal(bytes.begin(), bytes.end(), encoded.begin());
 }
 
+// Microsoft's code pages of one- and two-byte characters in ICU: GBK,
+// windows-949 (EUC-KR) and Big5. They have no shift states and no mappings of
+// several characters, so each character converts the same wherever it stands.
+const char *const doubleByteNames[] = {"windows-936-2000", "windows-949-2000", "windows-950-2000"};
+
+std::vector<char16_t> decodeAlone(UConverter *conv, const char *bytes, int size)
+{
+    std::array<char16_t, 8> units{};
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_reset(conv);
+    const int count = ucnv_toUChars(conv, units.data(), int(units.size()), bytes, size, &error);
+    return U_SUCCESS(error) ? std::vector<char16_t>(units.begin(), units.begin() + count) : std::vector<char16_t>();
+}
+
+bool isSurrogate(char16_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDFFF;
+}
+
+DoubleByteTable buildTable(UConverter *conv)
+{
+    DoubleByteTable table;
+    table.single.fill(DoubleByteTable::none);
+    table.pairs.assign(128 * 256, DoubleByteTable::none);
+    table.encodings.assign(0x10000, DoubleByteTable::none);
+    for (int b = 0; b < 256; ++b) {
+        const char byte = char(b);
+        const std::vector<char16_t> units = decodeAlone(conv, &byte, 1);
+        // A lone lead byte is a character cut off, U+FFFD; lead bytes are looked up in pairs.
+        if (units.size() == 1 && units[0] != 0xFFFD && !isSurrogate(units[0]))
+            table.single[std::size_t(b)] = units[0];
+    }
+    for (int lead = 0x80; lead < 256; ++lead) {
+        if (table.single[std::size_t(lead)] != DoubleByteTable::none)
+            continue;
+        for (int trail = 0; trail < 256; ++trail) {
+            const char bytes[] = {char(lead), char(trail)};
+            const std::vector<char16_t> units = decodeAlone(conv, bytes, 2);
+            if (units.size() == 1 && units[0] != DoubleByteTable::none && !isSurrogate(units[0]))
+                table.pairs[std::size_t((lead - 0x80) * 256 + trail)] = units[0];
+        }
+    }
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        const char16_t unit = char16_t(c);
+        if (isSurrogate(unit))
+            continue;
+        std::array<char, 8> bytes{};
+        UErrorCode error = U_ZERO_ERROR;
+        ucnv_reset(conv);
+        const int count = ucnv_fromUChars(conv, bytes.data(), int(bytes.size()), &unit, 1, &error);
+        const auto first = std::uint16_t(static_cast<unsigned char>(bytes[0]));
+        const auto second = std::uint16_t(static_cast<unsigned char>(bytes[1]));
+        if (U_SUCCESS(error) && count == 1)
+            table.encodings[c] = first;
+        else if (U_SUCCESS(error) && count == 2 && first >= 0x80 && (first << 8 | second) != DoubleByteTable::none)
+            table.encodings[c] = std::uint16_t(first << 8 | second);
+    }
+    ucnv_reset(conv);
+    return table;
+}
+
+// Built once per process, on first use, and shared by every thread.
+const DoubleByteTable *doubleByteTable(UConverter *conv)
+{
+    UErrorCode error = U_ZERO_ERROR;
+    const char *const name = ucnv_getName(conv, &error);
+    for (std::size_t i = 0; i < std::size(doubleByteNames); ++i)
+        if (U_SUCCESS(error) && std::strcmp(name, doubleByteNames[i]) == 0) {
+            static std::array<std::once_flag, std::size(doubleByteNames)> once;
+            static std::array<std::unique_ptr<DoubleByteTable>, std::size(doubleByteNames)> tables;
+            std::call_once(once[i], [&] { tables[i] = std::make_unique<DoubleByteTable>(buildTable(conv)); });
+            return tables[i].get();
+        }
+    return nullptr;
+}
+
 // The converters of the codecs this thread used last. A host rarely switches
 // codecs, so a few entries keep the memory bounded and the lookup short.
 class ThreadConverters
@@ -86,7 +165,7 @@ public:
                 return nullptr;
             }
             entry.handle = conv;
-            entry.converter.emplace(conv, asciiTransparent(conv));
+            entry.converter.emplace(conv, codec->mibEnum(), asciiTransparent(conv), doubleByteTable(conv));
         }
         return entry.converter ? &*entry.converter : nullptr;
     }

@@ -4,9 +4,25 @@
 
 #include <cstddef>
 
+#include <array>
+#include <cstdint>
+#include <vector>
+
 class QTextCodec;
 
 namespace krcommon::platform {
+
+/**
+ * The characters of a code page of one- and two-byte characters without
+ * shift states, as its ICU converter decodes and encodes each on its own.
+ * What the tables do not hold is left to the converter.
+ */
+struct DoubleByteTable {
+    static constexpr char16_t none = 0xFFFF;
+    std::array<char16_t, 256> single;     // a byte that is a character by itself, else none
+    std::vector<char16_t> pairs;          // [(lead - 0x80) * 256 + trail]: a two-byte character, else none
+    std::vector<std::uint16_t> encodings; // [unit]: its byte (< 0x100) or its two bytes (lead * 256 + trail), else none
+};
 
 /**
  * The ICU converter that one of Qt's ICU codecs drives, opened as the codec
@@ -26,6 +42,12 @@ public:
 
     /** Bytes 0x00 to 0x7F are the characters U+0000 to U+007F in either direction, whatever came before. */
     bool asciiTransparent() const { return m_asciiTransparent; }
+
+    /** Qt's number of the codec. */
+    int mib() const { return m_mib; }
+
+    /** The codec's table of one- and two-byte characters, or null when it has none. */
+    const DoubleByteTable *table() const { return m_table; }
 
     /**
      * Decodes [@p text, @p end), the last piece of the input when @p last, and
@@ -51,14 +73,18 @@ public:
     bool toUnicodeStep(const char *&text, const char *end, bool last, char16_t *&out, char16_t *outEnd, bool &full);
     bool fromUnicodeStep(const char16_t *&units, const char16_t *end, bool last, char *&out, char *outEnd, bool &full);
 
-    explicit IcuConverter(void *converter, bool asciiTransparent)
+    IcuConverter(void *converter, int mib, bool asciiTransparent, const DoubleByteTable *table)
         : m_converter(converter)
+        , m_mib(mib)
         , m_asciiTransparent(asciiTransparent)
+        , m_table(table)
     {}
 
 private:
     void *m_converter; // ICU's UConverter, owned by the thread's cache
+    int m_mib;
     bool m_asciiTransparent;
+    const DoubleByteTable *m_table;
 };
 
 template<typename Sink>
