@@ -342,7 +342,10 @@ const char *encodeWithTable(const DoubleByteTable &table, const char *p, const c
         }
         unsigned code = u[0];
         int length = 1;
-        if (code >= 0x80) {
+        if (utf8::isThreeByteSequence(u, e)) {
+            code = (code & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
+            length = 3;
+        } else if (code >= 0x80) {
             length = utf8::sequenceLength(u, e);
             if (length == 0) {
                 code = 0xFFFD; // one ill-formed byte

@@ -189,25 +189,33 @@ IcuConverter *IcuConverter::forCodec(const QTextCodec *codec)
     thread_local ThreadConverters converters;
     IcuConverter *const found = converters.find(codec);
     if (found)
-        ucnv_reset(converter(found->m_converter));
+        found->m_reset = true; // on first use: most conversions go by the table alone
     return found;
+}
+
+void IcuConverter::resetIfNew()
+{
+    if (m_reset)
+        ucnv_reset(converter(m_converter));
+    m_reset = false;
 }
 
 bool IcuConverter::decoderPending() const
 {
     UErrorCode error = U_ZERO_ERROR;
-    return ucnv_toUCountPending(converter(m_converter), &error) > 0;
+    return !m_reset && ucnv_toUCountPending(converter(m_converter), &error) > 0;
 }
 
 bool IcuConverter::encoderPending() const
 {
     UErrorCode error = U_ZERO_ERROR;
-    return ucnv_fromUCountPending(converter(m_converter), &error) > 0;
+    return !m_reset && ucnv_fromUCountPending(converter(m_converter), &error) > 0;
 }
 
 bool IcuConverter::toUnicodeStep(const char *&text, const char *end, bool last, char16_t *&out, char16_t *outEnd,
                                  bool &full)
 {
+    resetIfNew();
     UErrorCode error = U_ZERO_ERROR;
     ucnv_toUnicode(converter(m_converter), &out, outEnd, &text, end, nullptr, last, &error);
     full = error == U_BUFFER_OVERFLOW_ERROR;
@@ -217,6 +225,7 @@ bool IcuConverter::toUnicodeStep(const char *&text, const char *end, bool last, 
 bool IcuConverter::fromUnicodeStep(const char16_t *&units, const char16_t *end, bool last, char *&out, char *outEnd,
                                    bool &full)
 {
+    resetIfNew();
     UErrorCode error = U_ZERO_ERROR;
     ucnv_fromUnicode(converter(m_converter), &out, outEnd, &units, end, nullptr, last, &error);
     full = error == U_BUFFER_OVERFLOW_ERROR;

@@ -34,8 +34,8 @@ class IcuConverter
 {
 public:
     /**
-     * The converter of @p codec for the calling thread, reset to its initial
-     * state, or null when Qt does not convert @p codec with ICU (or this build
+     * The converter of @p codec for the calling thread, in its initial state
+     * at the first step of a conversion, or null when Qt does not convert @p codec with ICU (or this build
      * has no ICU). Valid until the thread's next call.
      */
     static IcuConverter *forCodec(const QTextCodec *codec);
@@ -81,7 +81,10 @@ public:
     {}
 
 private:
-    void *m_converter; // ICU's UConverter, owned by the thread's cache
+    void resetIfNew();
+
+    void *m_converter;   // ICU's UConverter, owned by the thread's cache
+    bool m_reset = true; // reset before the next step: a new conversion begins
     int m_mib;
     bool m_asciiTransparent;
     const DoubleByteTable *m_table;
