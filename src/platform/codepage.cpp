@@ -289,87 +289,6 @@ private:
     utf8::Encoder m_encoder;
 };
 
-// Decodes with the code page's table up to the first byte it does not hold,
-// appending UTF-8 to @p out; returns where it stopped.
-template<typename Out>
-const char *decodeWithTable(const DoubleByteTable &table, const char *p, const char *end, Out &out)
-{
-    constexpr char16_t none = DoubleByteTable::none;
-    char buffer[4096];
-    char *o = buffer;
-    while (p < end) {
-        if (o > buffer + sizeof buffer - 3) {
-            append(out, buffer, std::size_t(o - buffer));
-            o = buffer;
-        }
-        const auto byte = static_cast<unsigned char>(*p);
-        char16_t unit = table.single[byte];
-        if (unit != none)
-            ++p;
-        else if (end - p >= 2 && byte >= 0x80 &&
-                 (unit = table.pairs[std::size_t(byte - 0x80) * 256 + static_cast<unsigned char>(p[1])]) != none)
-            p += 2;
-        else
-            break;
-        if (unit < 0x80) {
-            *o++ = char(unit);
-        } else if (unit < 0x800) {
-            *o++ = char(0xC0 | unit >> 6);
-            *o++ = char(0x80 | (unit & 0x3F));
-        } else {
-            *o++ = char(0xE0 | unit >> 12);
-            *o++ = char(0x80 | (unit >> 6 & 0x3F));
-            *o++ = char(0x80 | (unit & 0x3F));
-        }
-    }
-    append(out, buffer, std::size_t(o - buffer));
-    return p;
-}
-
-// Encodes UTF-8 with the code page's table up to the first character it does
-// not hold (and any beyond the basic plane); returns where it stopped.
-template<typename Out>
-const char *encodeWithTable(const DoubleByteTable &table, const char *p, const char *end, Out &out)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(p);
-    const auto *const e = reinterpret_cast<const unsigned char *>(end);
-    char buffer[4096];
-    char *o = buffer;
-    while (u < e) {
-        if (o > buffer + sizeof buffer - 2) {
-            append(out, buffer, std::size_t(o - buffer));
-            o = buffer;
-        }
-        unsigned code = u[0];
-        int length = 1;
-        if (utf8::isThreeByteSequence(u, e)) {
-            code = (code & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
-            length = 3;
-        } else if (code >= 0x80) {
-            length = utf8::sequenceLength(u, e);
-            if (length == 0) {
-                code = 0xFFFD; // one ill-formed byte
-                length = 1;
-            } else if (length == 2) {
-                code = (code & 0x1Fu) << 6 | (u[1] & 0x3Fu);
-            } else if (length == 3) {
-                code = (code & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
-            } else {
-                break;
-            }
-        }
-        const std::uint16_t encoded = table.encodings[code];
-        if (encoded == DoubleByteTable::none)
-            break;
-        if (encoded >= 0x100)
-            *o++ = char(encoded >> 8);
-        *o++ = char(encoded);
-        u += length;
-    }
-    append(out, buffer, std::size_t(o - buffer));
-    return reinterpret_cast<const char *>(u);
-}
-
 // The end of the run of bytes from 0x80 up at @p p.
 const char *nonAsciiEnd(const char *p, const char *end)
 {
@@ -382,6 +301,126 @@ const char *nonAsciiEnd(const char *p, const char *end)
 std::size_t asciiRun(const char *p, const char *end)
 {
     return utf8::asciiPrefix(reinterpret_cast<const unsigned char *>(p), reinterpret_cast<const unsigned char *>(end));
+}
+
+// Output gathered in a stack buffer and appended in large pieces. The loops
+// keep the write position in a local, so it stays in a register.
+template<typename Out>
+struct StackBuffer {
+    explicit StackBuffer(Out &output)
+        : out(output)
+    {}
+
+    Out &out;
+    char data[4096]; // not filled: only what is written is read
+
+    // The write position, after appending what was written when fewer than 4 bytes are left.
+    char *room(char *o)
+    {
+        if (data + sizeof data - o >= 4)
+            return o;
+        append(out, data, std::size_t(o - data));
+        return data;
+    }
+
+    char *put(char *o, const char *text, std::size_t size)
+    {
+        if (std::size_t(data + sizeof data - o) >= size) {
+            std::memcpy(o, text, size);
+            return o + size;
+        }
+        append(out, data, std::size_t(o - data));
+        append(out, text, size);
+        return data;
+    }
+
+    void finish(char *o) { append(out, data, std::size_t(o - data)); }
+};
+
+// Decodes with the code page's table up to the first byte it does not hold,
+// appending UTF-8 to @p out; returns where it stopped.
+template<typename Out>
+const char *decodeWithTable(const DoubleByteTable &table, bool ascii, const char *p, const char *end, Out &out)
+{
+    constexpr char16_t none = DoubleByteTable::none;
+    StackBuffer<Out> buffer(out);
+    char *o = buffer.data;
+    while (p < end) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte < 0x80 && ascii) {
+            const std::size_t n = asciiRun(p, end);
+            o = buffer.put(o, p, n);
+            p += n;
+            continue;
+        }
+        char16_t unit = table.single[byte];
+        if (unit != none)
+            ++p;
+        else if (end - p >= 2 && byte >= 0x80 &&
+                 (unit = table.pairs[std::size_t(byte - 0x80) * 256 + static_cast<unsigned char>(p[1])]) != none)
+            p += 2;
+        else
+            break;
+        o = buffer.room(o);
+        if (unit < 0x80) {
+            *o++ = char(unit);
+        } else if (unit < 0x800) {
+            *o++ = char(0xC0 | unit >> 6);
+            *o++ = char(0x80 | (unit & 0x3F));
+        } else {
+            *o++ = char(0xE0 | unit >> 12);
+            *o++ = char(0x80 | (unit >> 6 & 0x3F));
+            *o++ = char(0x80 | (unit & 0x3F));
+        }
+    }
+    buffer.finish(o);
+    return p;
+}
+
+// Encodes UTF-8 with the code page's table up to the first character it does
+// not hold (and any beyond the basic plane); returns where it stopped.
+template<typename Out>
+const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char *p, const char *end, Out &out)
+{
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    const auto *const e = reinterpret_cast<const unsigned char *>(end);
+    StackBuffer<Out> buffer(out);
+    char *o = buffer.data;
+    while (u < e) {
+        unsigned code = u[0];
+        int length = 1;
+        if (code < 0x80) {
+            if (ascii) {
+                const std::size_t n = utf8::asciiPrefix(u, e);
+                o = buffer.put(o, reinterpret_cast<const char *>(u), n);
+                u += n;
+                continue;
+            }
+        } else if (utf8::isThreeByteSequence(u, e)) {
+            code = (code & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
+            length = 3;
+        } else {
+            length = utf8::sequenceLength(u, e);
+            if (length == 0) {
+                code = 0xFFFD; // one ill-formed byte
+                length = 1;
+            } else if (length == 2) {
+                code = (code & 0x1Fu) << 6 | (u[1] & 0x3Fu);
+            } else {
+                break;
+            }
+        }
+        const std::uint16_t encoded = table.encodings[code];
+        if (encoded == DoubleByteTable::none)
+            break;
+        o = buffer.room(o);
+        if (encoded >= 0x100)
+            *o++ = char(encoded >> 8);
+        *o++ = char(encoded);
+        u += length;
+    }
+    buffer.finish(o);
+    return reinterpret_cast<const char *>(u);
 }
 
 } // namespace
@@ -480,7 +519,7 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
     const DoubleByteTable *const table = icu ? icu->table() : nullptr;
     if (m_direction == Direction::LocalToUtf8) {
         reserveFor(out, size, 3, 2); // two-byte characters grow by half
-        const char *p = table ? decodeWithTable(*table, text, end, out) : text;
+        const char *p = table ? decodeWithTable(*table, icu->asciiTransparent(), text, end, out) : text;
         if (p == end)
             return;
         allocateScratch();
@@ -511,7 +550,7 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
     const char *p = text + utf8::bomLength(text, size);
     IcuConverter *const streaming = route == Route::Streaming ? icu : nullptr;
     if (streaming && table)
-        p = encodeWithTable(*table, p, end, out);
+        p = encodeWithTable(*table, streaming->asciiTransparent(), p, end, out);
     if (p == end)
         return;
     allocateScratch();
