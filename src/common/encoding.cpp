@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
 
 using krcommon::platform::Transcoder;
 
@@ -71,11 +72,16 @@ bool convertBytes(Transcoder::Direction direction, std::vector<char> &out, const
 
 // The text up to its first zero byte, converted. Text with a zero byte inside
 // is outside the contract; reading it as a C string is the simple answer.
-std::string convertString(Transcoder::Direction direction, const std::string &text)
+std::string convertString(Transcoder::Direction direction, std::string text)
 {
     const std::size_t size = std::strlen(text.c_str());
+    Transcoder transcoder(direction, std::min(size + 2, Transcoder::defaultChunk));
+    if (transcoder.keepsAsItIs(text.data(), size)) {
+        text.resize(size);
+        return text;
+    }
     std::string out;
-    Transcoder(direction, std::min(size + 2, Transcoder::defaultChunk)).run(text.data(), size, out);
+    transcoder.run(text.data(), size, out);
     return out;
 }
 
@@ -113,12 +119,12 @@ std::string CKrCommon::fromUtf8(std::string text)
 
 std::string CKrCommon::convertToU8(std::string text)
 {
-    return convertString(Transcoder::Direction::LocalToUtf8, text);
+    return convertString(Transcoder::Direction::LocalToUtf8, std::move(text));
 }
 
 std::string CKrCommon::convertToMB(std::string text)
 {
-    return convertString(Transcoder::Direction::Utf8ToLocal, text);
+    return convertString(Transcoder::Direction::Utf8ToLocal, std::move(text));
 }
 
 char *CKrCommon::convertToMB(char *text)

@@ -423,6 +423,13 @@ const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char
     return reinterpret_cast<const char *>(u);
 }
 
+// Qt's own UTF-8 codec, the usual local one, which needs no converter.
+const QTextCodec *qtUtf8Codec()
+{
+    static const QTextCodec *const codec = QTextCodec::codecForMib(106);
+    return codec;
+}
+
 } // namespace
 
 int multiByteToWideChar(CodePage codePage, const char *text, int byteCount, char16_t *out, int outCount)
@@ -473,7 +480,7 @@ int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, 
 Transcoder::Transcoder(Direction direction, std::size_t chunk)
     : m_direction(direction)
     , m_codec(QTextCodec::codecForLocale())
-    , m_icu(IcuConverter::forCodec(m_codec))
+    , m_icu(m_codec == qtUtf8Codec() ? nullptr : IcuConverter::forCodec(m_codec))
     , m_route(routeFor(m_icu ? m_icu->mib() : m_codec->mibEnum()))
     , m_chunk(std::max<std::size_t>(chunk, 2))
 {
@@ -491,6 +498,12 @@ void Transcoder::allocateScratch()
 }
 
 Transcoder::~Transcoder() = default;
+
+bool Transcoder::keepsAsItIs(const char *text, std::size_t size) const
+{
+    // Well-formed UTF-8 under the UTF-8 codec, unless it starts with a byte order mark, which decoding drops.
+    return m_route == Route::Utf8 && utf8::bomLength(text, size) == 0 && utf8::isWellFormed(text, size);
+}
 
 void Transcoder::run(const char *text, std::size_t size, std::string &out)
 {

@@ -66,6 +66,9 @@ public:
     Transcoder(const Transcoder &) = delete;
     Transcoder &operator=(const Transcoder &) = delete;
 
+    /** Whether the conversion of @p size bytes of @p text gives these very bytes. */
+    bool keepsAsItIs(const char *text, std::size_t size) const;
+
     /**
      * Appends the conversion of @p size bytes of @p text to @p out.
      * @throw std::bad_alloc, std::length_error when @p out cannot grow

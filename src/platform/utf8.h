@@ -105,6 +105,24 @@ inline bool isThreeByteSequence(const unsigned char *p, const unsigned char *end
            (p[0] != 0xE0 || p[1] >= 0xA0) && (p[0] != 0xED || p[1] < 0xA0); // no overlong form, no surrogate
 }
 
+/** Whether every byte of @p text belongs to a well-formed sequence. */
+inline bool isWellFormed(const char *text, std::size_t size) noexcept
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(text);
+    const auto *end = p + size;
+    while (p < end) {
+        if (*p < 0x80)
+            p += asciiPrefix(p, end);
+        else if (isThreeByteSequence(p, end))
+            p += 3;
+        else if (const int length = sequenceLength(p, end))
+            p += length;
+        else
+            return false;
+    }
+    return true;
+}
+
 template<typename Sink>
 void sanitize(const char *text, std::size_t size, Sink &&sink)
 {
