@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "platform/icuconverter.h"
 
+// Builds without ICU (KRCOMMON_HAVE_ICU unset) convert every codec through Qt.
+#ifdef KRCOMMON_HAVE_ICU
+
 #include <QByteArray>
 #include <QTextCodec>
 
@@ -233,3 +236,38 @@ bool IcuConverter::fromUnicodeStep(const char16_t *&units, const char16_t *end, 
 }
 
 } // namespace krcommon::platform
+
+#else
+
+namespace krcommon::platform {
+
+IcuConverter *IcuConverter::forCodec(const QTextCodec *)
+{
+    return nullptr;
+}
+
+bool IcuConverter::decoderPending() const
+{
+    return false;
+}
+
+bool IcuConverter::encoderPending() const
+{
+    return false;
+}
+
+bool IcuConverter::toUnicodeStep(const char *&, const char *, bool, char16_t *&, char16_t *, bool &full)
+{
+    full = false;
+    return false;
+}
+
+bool IcuConverter::fromUnicodeStep(const char16_t *&, const char16_t *, bool, char *&, char *, bool &full)
+{
+    full = false;
+    return false;
+}
+
+} // namespace krcommon::platform
+
+#endif
