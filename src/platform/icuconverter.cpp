@@ -82,7 +82,7 @@ DoubleByteTable buildTable(UConverter *conv)
 {
     DoubleByteTable table;
     table.single.fill(DoubleByteTable::none);
-    table.pairs.assign(128 * 256, DoubleByteTable::none);
+    table.pairs.assign(std::size_t(128) * 256, DoubleByteTable::none);
     table.encodings.assign(0x10000, DoubleByteTable::none);
     for (int b = 0; b < 256; ++b) {
         const char byte = char(b);
@@ -98,7 +98,7 @@ DoubleByteTable buildTable(UConverter *conv)
             const char bytes[] = {char(lead), char(trail)};
             const std::vector<char16_t> units = decodeAlone(conv, bytes, 2);
             if (units.size() == 1 && units[0] != DoubleByteTable::none && !isSurrogate(units[0]))
-                table.pairs[std::size_t((lead - 0x80) * 256 + trail)] = units[0];
+                table.pairs[std::size_t(lead - 0x80) * 256 + std::size_t(trail)] = units[0];
         }
     }
     for (char32_t c = 0; c < 0x10000; ++c) {
@@ -220,7 +220,7 @@ bool IcuConverter::toUnicodeStep(const char *&text, const char *end, bool last, 
 {
     resetIfNew();
     UErrorCode error = U_ZERO_ERROR;
-    ucnv_toUnicode(converter(m_converter), &out, outEnd, &text, end, nullptr, last, &error);
+    ucnv_toUnicode(converter(m_converter), &out, outEnd, &text, end, nullptr, UBool(last ? 1 : 0), &error);
     full = error == U_BUFFER_OVERFLOW_ERROR;
     return full || U_SUCCESS(error);
 }
@@ -230,7 +230,7 @@ bool IcuConverter::fromUnicodeStep(const char16_t *&units, const char16_t *end, 
 {
     resetIfNew();
     UErrorCode error = U_ZERO_ERROR;
-    ucnv_fromUnicode(converter(m_converter), &out, outEnd, &units, end, nullptr, last, &error);
+    ucnv_fromUnicode(converter(m_converter), &out, outEnd, &units, end, nullptr, UBool(last ? 1 : 0), &error);
     full = error == U_BUFFER_OVERFLOW_ERROR;
     return full || U_SUCCESS(error);
 }
