@@ -184,9 +184,9 @@ public:
      *
      * The local code page is Qt's local 8-bit codec,
      * QTextCodec::codecForLocale(), under Qt 5 and Qt 6 alike. Ill-formed
-     * input becomes U+FFFD.
+     * input becomes U+FFFD, and so does a character cut off at the end.
      * @param out receives exactly the converted bytes; what it held before is dropped
-     * @param text the text; null fails
+     * @param text the text, which may lie inside @p out; null fails
      * @param length the number of bytes to convert, or -1 for a zero-terminated
      *        text, whose terminator is converted too (so @p out ends with a zero byte)
      * @return true when @p out holds the conversion; false for a null @p text,
@@ -203,7 +203,7 @@ public:
      * reverse. A leading byte order mark is dropped, ill-formed input becomes
      * U+FFFD, and characters the code page cannot represent become `?`.
      * @param out receives exactly the converted bytes; what it held before is dropped
-     * @param text the UTF-8 text; null fails
+     * @param text the UTF-8 text, which may lie inside @p out; null fails
      * @param length the number of bytes to convert, or -1 for a zero-terminated
      *        text, terminator included
      * @return as MBToUTF8(): false for a null @p text, a @p length of 0 or
@@ -228,11 +228,12 @@ public:
     /**
      * Converts local code page text of any length to UTF-8.
      * @param text read up to its first zero byte
-     * @return the converted text; ill-formed input becomes U+FFFD; empty for
-     *         an empty text
+     * @return the converted text; ill-formed input and a character cut off at
+     *         the end become U+FFFD; empty for an empty text
      * @throw std::bad_alloc when memory runs out
      * @throw std::length_error for a text of 2^31 bytes or more under a local
-     *        codec that is converted in one piece (UTF-16, UTF-32, stateful ones)
+     *        codec converted in one piece (UTF-16, UTF-32, and stateful ones
+     *        where Qt has no ICU)
      * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string convertToU8(std::string text);
