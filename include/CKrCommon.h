@@ -184,9 +184,9 @@ public:
      *
      * The local code page is Qt's local 8-bit codec,
      * QTextCodec::codecForLocale(), under Qt 5 and Qt 6 alike. Ill-formed
-     * input becomes U+FFFD.
+     * input becomes U+FFFD, and so does a character cut off at the end.
      * @param out receives exactly the converted bytes; what it held before is dropped
-     * @param text the text; null fails
+     * @param text the text, which may lie inside @p out; null fails
      * @param length the number of bytes to convert, or -1 for a zero-terminated
      *        text, whose terminator is converted too (so @p out ends with a zero byte)
      * @return true when @p out holds the conversion; false for a null @p text,
@@ -203,7 +203,7 @@ public:
      * reverse. A leading byte order mark is dropped, ill-formed input becomes
      * U+FFFD, and characters the code page cannot represent become `?`.
      * @param out receives exactly the converted bytes; what it held before is dropped
-     * @param text the UTF-8 text; null fails
+     * @param text the UTF-8 text, which may lie inside @p out; null fails
      * @param length the number of bytes to convert, or -1 for a zero-terminated
      *        text, terminator included
      * @return as MBToUTF8(): false for a null @p text, a @p length of 0 or
@@ -228,11 +228,12 @@ public:
     /**
      * Converts local code page text of any length to UTF-8.
      * @param text read up to its first zero byte
-     * @return the converted text; ill-formed input becomes U+FFFD; empty for
-     *         an empty text
+     * @return the converted text; ill-formed input and a character cut off at
+     *         the end become U+FFFD; empty for an empty text
      * @throw std::bad_alloc when memory runs out
      * @throw std::length_error for a text of 2^31 bytes or more under a local
-     *        codec that is converted in one piece (UTF-16, UTF-32, stateful ones)
+     *        codec converted in one piece (UTF-16, UTF-32, and stateful ones
+     *        where Qt has no ICU)
      * @note Thread-safe: keeps no state, takes no lock.
      */
     std::string convertToU8(std::string text);
@@ -316,6 +317,11 @@ public:
     void insertLineBreak(QString &text, int lineWidth);
 
     // ---- Paths, directories, files and processes -------------------------
+    //
+    // Paths are 8-bit text in the local code page. Where a member looks for
+    // the separators `/` and `\`, it finds those characters: the byte 0x5C
+    // that ends a GBK, Big5 or Shift_JIS character (GBK 0x81 0x5C) separates
+    // nothing. findIndex alone compares bytes.
 
     /**
      * Finds a byte in a text, over its whole length (a zero byte is an
@@ -324,6 +330,7 @@ public:
      * @param ch the byte to find
      * @param forward true for the first occurrence, false for the last
      * @return the byte index, or -1 when @p text holds no @p ch (or is empty)
+     *         or when the index does not fit in an int
      * @note Thread-safe: keeps no state, takes no lock.
      */
     int findIndex(std::string text, char ch, bool forward);
@@ -386,6 +393,11 @@ public:
      * (`a/b/img.tif` makes `a` and `a/b`; `a/b/` does too; `a/b` makes `a`
      * only). Both `/` and `\` separate; on Linux a directory named `w\a` is
      * made for `w\a/img`, since the file system itself separates at `/` only.
+     * The path is walked one directory at a time, as `mkdir -p` does: each
+     * existing directory is entered as the file system resolves it for the
+     * caller (links followed, within the system's link protections), a
+     * missing one is made, and the walk stops at the first that can be
+     * neither entered nor made (permission denied is not "missing").
      * @param path the path, converted to bytes through the local code page
      *        (QTextCodec::codecForLocale(), under Qt 6 too), up to a zero
      *        character; no length limit of its own
@@ -400,16 +412,27 @@ public:
      *
      * Each path is the text of its level followed by the name; a
      * subdirectory's level is its parent's text, its name and `/` (on Windows
-     * `\`). Directories whose names begin with `.` are skipped; links to
-     * directories are followed, but never into a directory that is already
-     * being walked. Names come back through the local code page
+     * `\`), and it is opened under that very text. Directories whose names
+     * begin with `.` are skipped; links to directories are followed, but
+     * never into a directory that is already being walked. Trees of any depth
+     * are listed whole: the walk holds a few descriptors whatever the depth,
+     * and its memory grows with the result only.
+     *
+     * Names come back through the local code page
      * (QTextCodec::codecForLocale(), under Qt 6 too), so each path opens again
      * when converted back through it; under Qt 6 QString::toLocal8Bit() is
-     * UTF-8 whatever that codec is.
+     * UTF-8 whatever that codec is. A name that code page cannot carry whole
+     * (its text does not convert back to the same bytes: a GBK lead byte
+     * without its trail, bytes that are no UTF-8) is left out, a directory
+     * with everything below it: no text would open it, and its nearest text
+     * may name another file. A leading byte order mark is kept as part of
+     * the name.
      * @param path searched as @p path + `*`, so it is given with a trailing
-     *        separator (`/data/`); `/data` instead lists the entries of `/`
+     *        separator (`/data/`); `/data` instead lists the files of `/`
      *        whose names begin with `data`, each as `/data` followed by its
-     *        whole name (`/datadata/a.tif`), a path that opens nothing
+     *        whole name (`/datadata.tif`, a path that opens nothing or another
+     *        file), and walks the matching directories under `/data`, their
+     *        name and `/` (`/datadata/`), where such a directory exists
      * @return the paths; empty when @p path cannot be read; an unreadable
      *         subdirectory contributes nothing and the walk goes on
      * @note Blocks while reading the tree. Thread-safe: keeps no state, takes
@@ -436,12 +459,21 @@ public:
      * process id, whose executable file name equals @p name ignoring the case
      * of A-Z; other bytes must be equal. Only the first match ends, and that
      * may be the calling process.
+     *
+     * The name is the one the system records for the executable file, read
+     * through any of the process's live threads; the command line (argv[0]),
+     * which any process may set, is never used, so a process whose executable
+     * the caller may not examine (another user's, for a caller other than
+     * root) matches nothing. An executable removed or replaced since the
+     * process started is matched by its file name without the ` (deleted)`
+     * that the system appends.
      * @param name the executable's file name without directory (`viewer.exe`;
      *        `viewer`, or a full path, match nothing)
-     * @return true when a match was found and its termination requested (not
-     *         awaited, and also when the process may not be signalled); false
-     *         for a null name or when nothing matches
-     * @note Thread-safe: keeps no state, takes no lock.
+     * @return true once the matching process has ended; false for a null name,
+     *         when nothing matches, and when the match could not be signalled
+     *         or had not ended ten seconds after the signal
+     * @note Blocks until the process has ended (at most ten seconds).
+     *       Thread-safe: keeps no state, takes no lock.
      */
     bool killProcessFromName(const char *name);
 

@@ -130,14 +130,15 @@ private Q_SLOTS:
         }
     }
 
-    // Chunks as small as two units split every multibyte sequence somewhere;
-    // the result must still be what one whole pass through Qt gives.
+    // Chunks as small as two units (smaller ones are taken as two) split every
+    // multibyte sequence somewhere; the result must still be what one whole
+    // pass through Qt gives.
     void chunkedAsWholePass_data()
     {
         QTest::addColumn<QByteArray>("codec");
         QTest::addColumn<int>("chunk");
         for (const char *codec : {"GBK", "GB18030", "UTF-8", "ISO-8859-1", "Big5"})
-            for (int chunk : {2, 3, 7, 64, int(Transcoder::defaultChunk)})
+            for (int chunk : {0, 1, 2, 3, 7, 64, int(Transcoder::defaultChunk)})
                 QTest::addRow("%s_chunk_%d", codec, chunk) << QByteArray(codec) << chunk;
         QTest::newRow("utf16_whole_pass") << QByteArray("UTF-16LE") << 3;
     }
@@ -155,7 +156,7 @@ private Q_SLOTS:
             QByteArray local = qtCodec->fromUnicode(QString::fromUtf8(utf8));
             for (int i = 0; i < local.size(); i += 1 + int(random.bounded(300)))
                 local.insert(i, "\x81\xFF\x80"[random.bounded(3)]);
-            local += '\n';
+            local += local.size() % 2 ? "\n" : "\n\n"; // whole UTF-16 units
 
             std::string toLocal, toUtf8;
             Transcoder(Transcoder::Direction::Utf8ToLocal, std::size_t(chunk))
@@ -205,6 +206,32 @@ private Q_SLOTS:
         QCOMPARE(QTextCodec::codecForLocale()->fromUnicode(decoded), encoded);
     }
 #endif
+
+    // Under every codec Qt offers, every lead and trail byte pair decodes, and
+    // every character of the basic plane encodes, as one pass through Qt does.
+    void everyCodecAsQt()
+    {
+        QByteArray pairs;
+        for (int lead = 0; lead < 256; ++lead)
+            for (int trail = 0; trail < 256; ++trail)
+                pairs.append(char(lead)).append(char(trail)).append('\n');
+        QString plane;
+        for (char16_t c = 1; c < 0xD800; ++c)
+            plane += QChar(c);
+        for (char16_t c = 0xE000; c != 0; ++c)
+            plane += QChar(c);
+        const QByteArray planeUtf8 = plane.toUtf8();
+        for (int mib : QTextCodec::availableMibs()) {
+            const LocalCodec local(QTextCodec::codecForMib(mib)->name());
+            QTextCodec *const codec = QTextCodec::codecForLocale();
+            std::string decoded, encoded;
+            Transcoder(Transcoder::Direction::LocalToUtf8).run(pairs.data(), std::size_t(pairs.size()), decoded);
+            Transcoder(Transcoder::Direction::Utf8ToLocal)
+                .run(planeUtf8.data(), std::size_t(planeUtf8.size()), encoded);
+            QVERIFY2(decoded == codec->toUnicode(pairs).toUtf8().toStdString(), codec->name().constData());
+            QVERIFY2(encoded == codec->fromUnicode(plane).toStdString(), codec->name().constData());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(CodePageTest)

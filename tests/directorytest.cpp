@@ -16,8 +16,11 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include "forkedchild.h"
+#include <sys/resource.h>
 #include <sys/wait.h>
 #endif
 
@@ -82,13 +85,25 @@ QByteArrayList directoriesBelow()
 }
 
 // What RecureDir gives, as the file system's bytes, sorted; each must open.
-// On Windows the walk descends with "\", compared here as "/".
-QByteArrayList listed(const QByteArray &arg)
+// Walked with a few descriptors to spare, far fewer than the deepest tree has
+// levels. On Windows the walk descends with "\", compared here as "/".
+QByteArrayList listed(const QByteArray &arg, [[maybe_unused]] int spare = 3)
 {
+#ifdef _WIN32
+    QStringList found = CKrCommon::GetSingleTon().RecureDir(localText(arg));
+    found.replaceInStrings(QStringLiteral("\\"), QStringLiteral("/"));
+#else
+    rlimit limit{}, low{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    low = {rlim_t(lowestFree + spare), limit.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    const QStringList found = CKrCommon::GetSingleTon().RecureDir(localText(arg));
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+#endif
     QByteArrayList paths;
-    for (QString path : CKrCommon::GetSingleTon().RecureDir(localText(arg))) {
-        if (QDir::separator() == QLatin1Char('\\'))
-            path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    for (const QString &path : found) {
         paths << QTextCodec::codecForLocale()->fromUnicode(path);
         if (::access(paths.back().constData(), F_OK) != 0)
             paths.back() += " (cannot be opened)";
@@ -108,20 +123,31 @@ private:
     QByteArray m_root;
 
 private Q_SLOTS:
-    // Rows named gbk_* run under a GBK local code page, the others under UTF-8.
+    // Rows named gbk_*, big5_* and shift_jis_* run under that local code page, the others under UTF-8.
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_root = QFile::encodeName(m_dir->path());
         ::chmod(m_root.constData(), 0755); // the unprivileged walk below must enter it
         QDir::setCurrent(m_dir->path());
-        // On Windows 8-bit paths are in the ANSI code page, whatever Qt's codec.
-        const bool gbk = QByteArray(QTest::currentDataTag()).startsWith("gbk");
-        if (QDir::separator() == QLatin1Char('/'))
-            QTextCodec::setCodecForLocale(QTextCodec::codecForName(gbk ? "GBK" : "UTF-8"));
+        const QByteArray tag(QTest::currentDataTag());
+        QByteArray codec = "UTF-8";
+        for (const QByteArray name : {"GBK", "Big5", "Shift_JIS"})
+            codec = tag.startsWith(name.toLower() + '_') ? name : codec;
+#ifdef _WIN32
+        // 8-bit paths are in the ANSI code page, whatever Qt's codec.
+        if (tag.contains("trail_byte") && !(codec == "GBK" && ::GetACP() == 936))
+            QSKIP("a trail byte of \\ separates nothing only in that ANSI code page");
+        if (tag.contains("link"))
+            QSKIP("symbolic links need a privilege on Windows");
+#else
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
+#endif
     }
+    // Names Qt cannot decode are removed by their bytes.
+    void cleanup() { QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir->path()}); }
 
-    // In a directory that holds work/ alone.
+    // In a directory that holds work/ and a link work/l to it.
     void createDir_data()
     {
         QTest::addColumn<QByteArray>("path");
@@ -143,15 +169,43 @@ private Q_SLOTS:
         for (int i = 0; i < 40; ++i)
             made << (deep += '/' + gbkDir + gbkDir + QByteArray::number(i));
         QTest::newRow("gbk_long") << deep + "/" + gbkFile << made;
+        QTest::newRow("link_followed") << QByteArray("work/l/a/img") << ab.mid(0, 2);
+        // Characters ending in the byte of "\": GBK 乗, Big5 功, Shift_JIS 表十.
+        QTest::newRow("gbk_trail_byte") << QByteArray("work/\x81\x5C/img")
+                                        << ab.mid(0, 1) + QByteArrayList{"work/\x81\x5C"};
+        QTest::newRow("big5_trail_byte") << QByteArray("work/\xA5\x5C/img")
+                                         << ab.mid(0, 1) + QByteArrayList{"work/\xA5\x5C"};
+        QTest::newRow("shift_jis_trail_bytes")
+            << QByteArray("work/\x95\x5C\x8F\x5C/img") << ab.mid(0, 1) + QByteArrayList{"work/\x95\x5C\x8F\x5C"};
     }
     void createDir()
     {
         QFETCH(QByteArray, path);
         QFETCH(QByteArrayList, directories);
-        makeTree(m_root, {"work/"});
+        makeTree(m_root, {"work/", "work/l->."});
         // A leading "/" stands for the root of the fixture.
         CKrCommon::GetSingleTon().createDir(localText(path.startsWith('/') ? m_root + path : path));
         QCOMPARE(directoriesBelow(), directories);
+    }
+
+    // Root's createDir through a link another user planted in a sticky
+    // directory: refused under fs.protected_symlinks, as mkdir -p is.
+    void createDirThroughPlantedLink()
+    {
+#ifdef _WIN32
+        QSKIP("fs.protected_symlinks is a Linux setting");
+#else
+        QFile setting(QStringLiteral("/proc/sys/fs/protected_symlinks"));
+        if (::geteuid() != 0 || !setting.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+            QSKIP("needs root and a writable fs.protected_symlinks");
+        const QByteArray before = setting.readAll();
+        const auto set = [&setting](const QByteArray &value) { return setting.seek(0) && setting.write(value) > 0; };
+        makeTree(m_root, {"victim/", "st/dl->../victim"});
+        QVERIFY(::chmod("st", 01777) == 0 && ::lchown("st/dl", 65534, 65534) == 0 && set("1"));
+        CKrCommon::GetSingleTon().createDir(QStringLiteral("st/dl/created/x/img"));
+        QVERIFY(set(before)); // nothing returns between the two
+        QCOMPARE(find("victim -mindepth 1"), QByteArrayList());
+#endif
     }
 
     void recureDir_data()
@@ -166,9 +220,17 @@ private Q_SLOTS:
                                    << QByteArrayList{gbkDir + '/' + gbkFile, gbkFile};
         QTest::newRow("utf8_names") << QByteArrayList{utf8Dir + '/' + utf8File} << QByteArray("/" + utf8Dir + "/")
                                     << QByteArrayList{utf8Dir + '/' + utf8File};
+        // A matched directory is walked under the text its files are listed with.
         QTest::newRow("no_trailing_separator")
-            << QByteArrayList{"data/a.tif", "dat.txt", "other/b.tif", "x/data.tif"} << QByteArray("/da")
-            << QByteArrayList{"dadat.txt (cannot be opened)", "dadata/a.tif (cannot be opened)"};
+            << QByteArrayList{"data/a.tif", "dadata/b.tif", "dat.txt", "other/c.tif"} << QByteArray("/da")
+            << QByteArrayList{"dadat.txt (cannot be opened)", "dadata/b.tif"};
+        // Names the codec cannot carry whole are left out, with what is below them.
+        QTest::newRow("gbk_incomplete_character")
+            << QByteArrayList{"lead", "lead\x81", "d\x81/f"} << QByteArray("/") << QByteArrayList{"lead"};
+        QTest::newRow("utf8_invalid_byte") << QByteArrayList{"bad\xEF\xBF\xBD", "bad\xFF", "d\xFF/f"} << QByteArray("/")
+                                           << QByteArrayList{"bad\xEF\xBF\xBD"};
+        QTest::newRow("utf8_byte_order_mark")
+            << QByteArrayList{"x", "\xEF\xBB\xBFx"} << QByteArray("/") << QByteArrayList{"x", "\xEF\xBB\xBFx"};
         QTest::newRow("symlink_loop") << QByteArrayList{"a/f", "a/up->..", "a/self->.", "a/b/back->../.."}
                                       << QByteArray("/") << QByteArrayList{"a/f"};
         QTest::newRow("linked_directory_outside")
@@ -212,7 +274,8 @@ private Q_SLOTS:
 #endif
     }
 
-    // A generated tree, with hidden files and directories, lists as find does.
+    // A generated tree, with hidden files and directories, lists as find -L
+    // does; with a 60-level chain branching at each level, linked into below.
     void sameAsFind()
     {
 #ifdef _WIN32
@@ -229,8 +292,15 @@ private Q_SLOTS:
                 dirs << path + '/';
             tree << path + (isDirectory ? "/" : "");
         }
+        for (QByteArray deep = "deep/", other = "other/"; deep.size() < 125; deep += "d/", other += "o/") {
+            tree << deep + "f" << deep + "e/g" << other + "e/g";
+            if (deep.size() == 85)
+                tree << deep + "s->" + m_root + "/other";
+        }
         makeTree(m_root, tree);
-        QCOMPARE(listed(m_root + '/'), find(m_root + " -type f -not -path */.*/*"));
+        const QByteArrayList all = find("-L " + m_root + " -type f -not -path */.*/*");
+        QCOMPARE(listed(m_root + '/'), all);
+        QCOMPARE(listed(m_root + '/', 16), all); // more than the walk holds at once
     }
 };
 

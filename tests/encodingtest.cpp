@@ -84,6 +84,14 @@ private Q_SLOTS:
         QTest::newRow("gbk_truncated_at_end") << gbk << true << QByteArray("a\xD6") << 2 << true << "a" + fffd;
         QTest::newRow("gbk_truncated_before_terminator")
             << gbk << true << QByteArray("a\xD6") << -1 << true << "a" + fffd + '\0';
+        // A character cut off after "AB", under every kind of codec.
+        const std::pair<const char *, QByteArray> cutOff[] = {
+            {"EUC-KR", "\xB0"},     {"Shift_JIS", "\x81"},  {"Big5", "\xA4"}, {"GB18030", "\x81\x30\x81"},
+            {"EUC-JP", "\x8F\xA1"}, {"CESU-8", "\xED\xA0"}, {"UTF-7", "+AG"}, {"ISO-2022-JP", "\x1B$B\x30"},
+            {"UTF-16LE", "C"}};
+        for (const auto &[name, cut] : cutOff)
+            QTest::addRow("cut_off_%s", name) << QByteArray(name) << true << "AB" + cut << 2 + cut.size() << true
+                                              << QTextCodec::codecForName(name)->toUnicode("AB").toUtf8() + fffd;
         // Ill-formed UTF-8 (one U+FFFD per byte), and characters GBK cannot represent ('?').
         QTest::newRow("utf8_truncated_to_gbk")
             << gbk << false << QByteArray("\xE4\xB8") << 2 << true << QByteArray("??");
@@ -138,6 +146,32 @@ private Q_SLOTS:
                 plain.chop(1);
             QCOMPARE(toUtf8 ? common().convertToU8(whole) : common().convertToMB(whole), plain.toStdString());
         }
+    }
+
+    // The input lies in the very vector that receives the result.
+    void inputInsideOutput_data()
+    {
+        QTest::addColumn<QByteArray>("codec");
+        QTest::addColumn<bool>("toUtf8");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("gbk_to_utf8") << QByteArray("GBK") << true << QByteArray(100000, 'a') + "\xD6\xD0";
+        QTest::newRow("utf8_to_gbk") << QByteArray("GBK") << false << QByteArray(100000, 'a') + "\xE4\xB8\xAD";
+        QTest::newRow("utf8_local") << QByteArray("UTF-8") << false << QByteArray(100000, 'a') + "\xFF";
+    }
+
+    void inputInsideOutput()
+    {
+        QFETCH(QByteArray, codec);
+        QFETCH(bool, toUtf8);
+        QFETCH(QByteArray, text);
+        const LocalCodec local(codec);
+        auto convert = [toUtf8](std::vector<char> &out, const char *data, int length) {
+            return toUtf8 ? common().MBToUTF8(out, data, length) : common().UTF8ToMB(out, data, length);
+        };
+        std::vector<char> expected, inPlace(text.begin(), text.end());
+        QVERIFY(convert(expected, text.constData(), text.size()));
+        QVERIFY(convert(inPlace, inPlace.data(), int(inPlace.size())));
+        QCOMPARE(bytes(inPlace), bytes(expected));
     }
 
     void limitedToLocal_data()

@@ -5,6 +5,7 @@
 // else can match, and only the test's own children are ever ended.
 #include <CKrCommon.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -17,10 +18,13 @@
 #include <memory>
 #include <vector>
 #else
+#include "forkedchild.h"
 #include <csignal>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char **environ;
@@ -32,6 +36,21 @@ namespace {
 
 constexpr int none = -1;
 const QByteArray gbkName("\xC4\xE3\xCD\xBC"); // not valid UTF-8
+// How a process is started: its executable removed once it runs, its main
+// thread ended while another runs on, or as a program the caller may not
+// examine (as root, the caller is nobody) with a forged argv[0].
+enum How { plain = 0, removed = 1, leaderExits = 2, forged = 4 };
+
+#ifndef _WIN32
+// A copy of this test run with this variable set ends its main thread at once.
+[[maybe_unused]] const bool leaderExitsHere = [] {
+    if (!qEnvironmentVariableIsSet("KRCOMMON_LEADER_EXITS"))
+        return false;
+    std::thread([] { ::sleep(20); }).detach();
+    ::syscall(SYS_exit, 0); // this thread only, without unwinding the loader's frames
+    return true;
+}();
+#endif
 
 void write(const QByteArray &path, const QByteArray &content)
 {
@@ -53,13 +72,17 @@ private:
     std::vector<std::unique_ptr<QProcess>> m_children; // started and not yet seen to end
 
     // Starts a copy of the sleeper named @p exe (the ANSI code page's bytes).
-    void start(const QByteArray &exe, bool)
+    void start(const QByteArray &exe, int)
     {
         const QString path = m_dir.filePath(QString::fromLocal8Bit(exe));
         QVERIFY(QFile::exists(path) || QFile::copy(QStringLiteral(KRCOMMON_SLEEPER), path));
         m_children.push_back(std::make_unique<QProcess>());
         m_children.back()->start(path, QStringList());
         QVERIFY(m_children.back()->waitForStarted());
+    }
+    static int kill(const QByteArray &name, bool)
+    {
+        return CKrCommon::GetSingleTon().killProcessFromName(name.isNull() ? nullptr : name.constData());
     }
     // Waits for the child a call ended: TerminateProcess gave it 0, the sleeper ends with 3.
     bool reapTerminated()
@@ -77,22 +100,42 @@ private:
 #else
     QList<pid_t> m_children; // started and not yet reaped
 
-    // Starts a copy of sleep named @p exe; posix_spawn returns once it runs that file.
-    void start(const QByteArray &exe, bool removed)
+    // Starts a copy of sleep (of this test for leaderExits) named @p exe;
+    // posix_spawn returns once it runs that file.
+    void start(const QByteArray &exe, int how)
     {
-        QFile sleep(QStringLiteral("/usr/bin/sleep"));
+        QFile program(how & leaderExits ? QCoreApplication::applicationFilePath() : QStringLiteral("/usr/bin/sleep"));
         const QByteArray path = QFile::encodeName(m_dir.path()) + '/' + exe;
         if (::access(path.constData(), F_OK) != 0) { // a running copy cannot be rewritten
-            QVERIFY(sleep.open(QIODevice::ReadOnly));
-            write(path, sleep.readAll());
-            ::chmod(path.constData(), 0755);
+            QVERIFY(program.open(QIODevice::ReadOnly));
+            write(path, program.readAll());
+            ::chmod(path.constData(), how & forged ? 0111 : 0755); // unreadable: not to be examined
         }
-        const char *argv[] = {path.constData(), "20", nullptr};
+        const QByteArray argv0 = how & forged ? "Forged" + m_unique : path;
+        const char *argv[] = {argv0.constData(), "20", nullptr}, *env[] = {"KRCOMMON_LEADER_EXITS=1", nullptr};
         pid_t pid = -1;
-        QCOMPARE(::posix_spawn(&pid, path.constData(), nullptr, nullptr, const_cast<char **>(argv), environ), 0);
+        QCOMPARE(::posix_spawn(&pid, path.constData(), nullptr, nullptr, const_cast<char **>(argv),
+                               how & leaderExits ? const_cast<char **>(env) : environ),
+                 0);
         m_children << pid;
-        if (removed)
+        if (how & removed)
             ::unlink(path.constData());
+        while (how & leaderExits && ::access(("/proc/" + QByteArray::number(pid) + "/exe").constData(), F_OK) == 0)
+            ::usleep(1000); // until the main thread has ended
+    }
+
+    // The call's result, 2 when a root caller could not become nobody.
+    static int kill(const QByteArray &name, bool asNobody)
+    {
+        const char *const text = name.isNull() ? nullptr : name.constData();
+        if (!asNobody || ::geteuid() != 0)
+            return CKrCommon::GetSingleTon().killProcessFromName(text);
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            exitChild(!becomeNobody() ? 2 : CKrCommon::GetSingleTon().killProcessFromName(text));
+        int status = 2;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 2;
     }
 #endif
 
@@ -137,7 +180,7 @@ private Q_SLOTS:
         QTest::newRow("first_byte") << big << 0 << 0 << a << b << false;
         QTest::newRow("middle_byte") << big << big / 2 << 0 << a << b << false;
         QTest::newRow("last_byte") << big << big - 1 << 0 << a << b << false;
-        QTest::newRow("first_byte_of_second_block") << big << 32768 << 0 << a << b << false;
+        QTest::newRow("first_byte_of_second_block") << big << 131072 << 0 << a << b << false;
         QTest::newRow("longer") << big << none << 1 << a << b << false;
         QTest::newRow("empty") << 0 << none << 0 << a << b << true;
         // Text mode on Windows ended the files at the first 0x1A byte (at 50).
@@ -146,6 +189,10 @@ private Q_SLOTS:
         QTest::newRow("missing") << 10 << none << 0 << a << QByteArray("none") << false;
         QTest::newRow("directory") << 10 << none << 0 << QByteArray("d") << QByteArray("d") << false;
         QTest::newRow("gbk_name") << 10 << none << 0 << a << gbkName << true; // opened with its own bytes
+        // Kernel files report size 0 or 4096 whatever they hold; b is a copy of the first.
+        QTest::newRow("procfs_size_zero") << 0 << none << 0 << QByteArray("/proc/version") << b << true;
+        QTest::newRow("sysfs_size_4096") << 0 << none << 0 << QByteArray("/sys/devices/system/cpu/online") << b << true;
+        QTest::newRow("endless_device_twice") << 0 << none << 0 << QByteArray("/dev/zero") << QByteArray("z") << true;
     }
     void compareFile()
     {
@@ -155,6 +202,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, first);
         QFETCH(QByteArray, second);
         QFETCH(bool, equal);
+#ifdef _WIN32
+        if (first.startsWith('/'))
+            QSKIP("a Linux kernel file");
+#endif
         for (const char *name : {"a", "b", gbkName.constData()})
             std::remove(name);
         QDir().rmdir(QStringLiteral("d"));
@@ -165,14 +216,26 @@ private Q_SLOTS:
         write("a", content);
         if (changed != none)
             content[changed] = char(content[changed] ^ 0x5A);
-        write("b", content + QByteArray(extra, 'x'));
-        write(gbkName, content.left(size));
+        QFile kernelFile(QString::fromLatin1(first));
+        const bool copied = first.startsWith("/proc/") || first.startsWith("/sys/");
+        QVERIFY(!copied || kernelFile.open(QIODevice::ReadOnly));
+        write("b", copied ? kernelFile.readAll() : content + QByteArray(extra, 'x'));
+#ifdef _WIN32
+        write(gbkName, content);
         QVERIFY(QDir().mkdir(QStringLiteral("d")));
-
         QCOMPARE(CKrCommon::GetSingleTon().compareFile(first.constData(), second.constData()), equal);
-#ifndef _WIN32
-        // cmp calls a directory equal to itself; a raw name cannot pass through QProcess.
-        if (first != "d" && second != gbkName)
+#else
+        ::unlink("z");
+        QVERIFY(::mkdir("d", 0755) == 0 && ::link("a", gbkName.constData()) == 0 && ::symlink("/dev/zero", "z") == 0);
+
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        QCOMPARE(CKrCommon::GetSingleTon().compareFile(first.constData(), second.constData()), equal);
+        QCOMPARE(::dup(0), lowestFree); // no file left open
+        ::close(lowestFree);
+        // cmp calls a directory equal to itself and trusts the sizes kernel
+        // files report; a raw name cannot pass through QProcess.
+        if (first != "d" && second != gbkName && !copied)
             QCOMPARE(QProcess::execute(QStringLiteral("cmp"), {QStringLiteral("-s"), QString::fromLatin1(first),
                                                                QString::fromLatin1(second)}) == 0,
                      equal);
@@ -184,40 +247,48 @@ private Q_SLOTS:
     void killProcessFromName_data()
     {
         QTest::addColumn<QByteArray>("exe");
-        QTest::addColumn<bool>("removed"); // the executable file is removed once it runs
+        QTest::addColumn<int>("how");
         QTest::addColumn<int>("copies");
         QTest::addColumn<QByteArray>("name"); // null for a null pointer
         QTest::addColumn<Results>("results"); // of successive calls
         const QByteArray exe = "Krk" + m_unique + ".Bin";
-        QTest::newRow("same_name") << exe << false << 1 << exe << Results{true, false};
-        QTest::newRow("other_case") << exe << false << 1 << exe.toUpper() << Results{true};
-        QTest::newRow("without_extension") << exe << false << 1 << exe.chopped(4) << Results{false};
-        QTest::newRow("full_path") << exe << false << 1 << QFile::encodeName(m_dir.path()) + '/' + exe
+#ifdef _WIN32
+        const QByteArray own = m_unique + ".Bin"; // without an extension Windows would look for .exe
+#else
+        const QByteArray own = m_unique;
+#endif
+        QTest::newRow("same_name") << exe << +plain << 1 << exe << Results{true, false};
+        QTest::newRow("other_case") << exe << +plain << 1 << exe.toUpper() << Results{true};
+        QTest::newRow("without_extension") << exe << +plain << 1 << exe.chopped(4) << Results{false};
+        QTest::newRow("full_path") << exe << +plain << 1 << QFile::encodeName(m_dir.path()) + '/' + exe
                                    << Results{false};
-        QTest::newRow("two_copies") << exe << false << 2 << exe.toLower() << Results{true, true, false};
-        QTest::newRow("null") << exe << false << 1 << QByteArray() << Results{false};
-        QTest::newRow("empty_matches_no_kernel_thread") << exe << false << 1 << QByteArray("") << Results{false};
-        QTest::newRow("executable_removed") << "Rm" + exe << true << 1 << "Rm" + exe << Results{true};
+        QTest::newRow("two_copies") << exe << +plain << 2 << exe.toLower() << Results{true, true, false};
+        QTest::newRow("null") << exe << +plain << 1 << QByteArray() << Results{false};
+        QTest::newRow("empty_matches_no_kernel_thread") << exe << +plain << 1 << QByteArray("") << Results{false};
+        QTest::newRow("executable_removed") << "Rm" + exe << +removed << 1 << "Rm" + exe << Results{true};
+        QTest::newRow("named_deleted_not_removed") << exe + " (deleted)" << +plain << 1 << exe << Results{false};
+        QTest::newRow("main_thread_exited") << "Mt" + exe << +leaderExits << 1 << "Mt" + exe << Results{true};
+        QTest::newRow("forged_argv0") << "Fg" + exe << +forged << 1 << "Forged" + m_unique << Results{false};
         // GBK 你 (C4 E3) against 浜 (E4 E3): equal only under Latin-1 case folding.
         QTest::newRow("latin1_case_differs")
-            << gbkName + exe << false << 1 << "\xE4\xE3\xCD\xBC" + exe << Results{false};
-        QTest::newRow("gbk_name") << gbkName + exe << false << 1 << gbkName + exe << Results{true};
+            << gbkName + own << +plain << 1 << "\xE4\xE3\xCD\xBC" + own << Results{false};
+        QTest::newRow("gbk_name") << gbkName + own << +plain << 1 << gbkName + own << Results{true};
     }
     void killProcessFromName()
     {
         QFETCH(QByteArray, exe);
-        QFETCH(bool, removed);
+        QFETCH(int, how);
         QFETCH(int, copies);
         QFETCH(QByteArray, name);
         QFETCH(Results, results);
 #ifdef _WIN32
-        if (removed)
-            QSKIP("a running program's file cannot be removed on Windows");
+        if (how != plain)
+            QSKIP("a running program's file cannot be removed, argv[0] and the main thread are Linux's");
 #endif
         for (int i = 0; i < copies; ++i)
-            start(exe, removed);
+            start(exe, how);
         for (const bool result : results) {
-            QCOMPARE(CKrCommon::GetSingleTon().killProcessFromName(name.isNull() ? nullptr : name.constData()), result);
+            QCOMPARE(kill(name, how & forged), int(result));
             if (!result)
                 continue;
 #ifdef _WIN32

@@ -1,8 +1,55 @@
 // SPDX-License-Identifier: MIT
 // CKrCommon's path decomposition: pure text, both separators, bytes kept.
+#include "forkedchild.h"
+#include "localcodec.h"
 #include <CKrCommon.h>
 
+#include <QFile>
 #include <QTest>
+
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <sys/wait.h>
+
+// gcc names its sanitizers with macros, clang with __has_feature.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KRCOMMON_TEST_SANITIZED
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KRCOMMON_TEST_SANITIZED
+#endif
+#endif
+
+namespace {
+
+// The memory the system can give without swapping, in bytes.
+qint64 availableMemory()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    const QByteArray text = meminfo.open(QIODevice::ReadOnly) ? meminfo.readAll() : QByteArray();
+    const int at = text.indexOf("MemAvailable:");
+    long long kib = 0;
+    return at >= 0 && std::sscanf(text.constData() + at, "MemAvailable: %lld", &kib) == 1 ? kib << 10 : 0;
+}
+
+// A path of INT_MAX + 2 bytes whose only separator is its last byte, copied
+// once (to 4 GiB in all).
+bool beyondIntMaxChild()
+{
+    CKrCommon &common = CKrCommon::GetSingleTon();
+    const std::size_t size = std::size_t(INT_MAX) + 2;
+    std::string path;
+    path.reserve(size + 1);
+    path.assign(size, 'a');
+    path.back() = '\\';
+    const std::size_t parent = common.getParentPath(path).size();
+    std::string root = common.getRootPath(std::move(path));
+    const std::size_t rootSize = root.size();
+    return parent == size - 1 && rootSize == size - 1 && common.findIndex(std::move(root += '/'), '/', true) == -1;
+}
+
+} // namespace
 
 class PathTest : public QObject
 {
@@ -41,6 +88,15 @@ private Q_SLOTS:
         // Any length: the old working buffer held 1023 bytes. GBK bytes pass through.
         const QByteArray gbk(3000, '\xD7');
         row("long", {gbk + '\\' + gbk + ".tif", gbk, gbk, gbk + '\\' + gbk, ".tif", gbk + ".tif"});
+        // Under the code page named first: a character whose last byte is "\" (GBK 乗 81 5C, Big5 功 A5 5C,
+        // Shift_JIS 表 95 5C and 十 8F 5C) holds no separator; findIndex still finds bytes.
+        const QByteArray cheng("\x81\x5C"), gong("\xA5\x5C"), biao("\x95\x5C"), shi("\x8F\x5C");
+        row("gbk_trail_byte", {cheng + "\\a.tif", cheng, cheng, cheng + "\\a", ".tif", "a.tif"});
+        row("gbk_name_ends_in_trail", {"d:\\x." + cheng, "d:", "d:", "d:\\x", "." + cheng, "x." + cheng});
+        row("gbk_pair_before_separator", {"\x81\x81\\a", "\x81\x81", "\x81\x81", "\x81\x81\\a", "", "a"});
+        row("big5_trail_byte", {gong + "\\b", gong, gong, gong + "\\b", "", "b"});
+        row("big5_cut_off_character", {"\xA5/x", "\xA5", "\xA5", "\xA5/x", "", "x"});
+        row("shift_jis_trail_bytes", {biao + '\\' + shi, biao, biao, biao + '\\' + shi, "", shi});
     }
     void decompose()
     {
@@ -50,6 +106,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, withoutSuffix);
         QFETCH(QByteArray, suffix);
         QFETCH(QByteArray, fileName);
+        std::optional<LocalCodec> codec;
+        for (const QByteArray name : {"GBK", "Big5", "Shift_JIS"}) {
+            if (QByteArray(QTest::currentDataTag()).startsWith(name.toLower() + '_'))
+                codec.emplace(name);
+        }
         CKrCommon &common = CKrCommon::GetSingleTon();
         const std::string p(path.constData(), std::size_t(path.size()));
         QCOMPARE(QByteArray::fromStdString(common.getRootPath(p)), root);
@@ -62,6 +123,22 @@ private Q_SLOTS:
             QCOMPARE(common.findIndex(p, ch, true), path.indexOf(ch));
             QCOMPARE(common.findIndex(p, ch, false), path.lastIndexOf(ch));
         }
+    }
+
+    // findIndex has no int for a position beyond INT_MAX; the others work on the whole string.
+    void beyondIntMax()
+    {
+#ifdef KRCOMMON_TEST_SANITIZED
+        QSKIP("needs more memory than a sanitizer build can spare");
+#endif
+        if (availableMemory() < (qint64(5) << 30))
+            QSKIP("needs 5 GiB of available memory");
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            exitChild(beyondIntMaxChild() ? 0 : 1);
+        int status = -1;
+        QCOMPARE(::waitpid(pid, &status, 0), pid);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
 };
 

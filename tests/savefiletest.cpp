@@ -40,10 +40,11 @@ struct Save {
     QByteArray content; // written in pieces of `piece` bytes
     int piece;
     Finish finish;
-    Stage stage;        // where the save stops
-    int error;          // error() afterwards; -1 for any
-    QByteArray created; // the name the save adds to the directory
-    QByteArray after;   // what is read back at the path
+    Stage stage;                 // where the save stops
+    int error;                   // error() afterwards; -1 for any
+    QByteArray created;          // the name the save adds to the directory
+    QByteArray after;            // what is read back at the path
+    bool twoDescriptors = false; // room for the target's and its directory's, not the temporary file's
 };
 
 // Names in @p dir and its sub/ as the file system spells them, links marked
@@ -85,6 +86,10 @@ int saveInChild(const Save &s, const char *target, const QByteArray &path)
     ::signal(SIGXFSZ, SIG_IGN);
     ::umask(002);
     ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int first = ::dup(0), second = ::dup(0);
+    const rlimit files{rlim_t(second) + 1, rlim_t(second) + 1};
+    if (::close(first) != 0 || ::close(second) != 0 || (s.twoDescriptors && ::setrlimit(RLIMIT_NOFILE, &files) != 0))
+        exitChild(WrongError);
 
     const int descriptors = openDescriptors();
     auto file = std::make_unique<RawSaveFile>();
@@ -205,6 +210,8 @@ private Q_SLOTS:
         QTest::newRow("hard_link_size_limit")
             << Save{"linked.lmp", big + big, 1 << 30, commit, CommitFailed, EFBIG, "", (big + big).left(fileSizeLimit)};
         QTest::newRow("destructor") << Save{"old.lmp", "x", 1, Finish::Destroy, Saved, 0, "", oldData};
+        // Only a refusal to carry the identity over sends a save in place, not a failure.
+        QTest::newRow("no_descriptor_left") << Save{"old.lmp", "x", 1, commit, OpenFailed, EMFILE, "", oldData, true};
         QTest::newRow("empty_file_kept") << Save{"empty.lmp", big + big, 1 << 30, commit, WriteFailed, EFBIG, "", ""};
         QTest::newRow("second_open") << Save{"old.lmp", "x", 1, Finish::Reopen, Saved, 0, "", "x"};
     }

@@ -2,6 +2,9 @@
 // CKrCommon::blockUserRelation and Block::relateSheet: which map sheets a
 // block reaches into.
 #include <CKrCommon.h>
+#ifdef KRCOMMON_INTERNALS
+#include <common/sheetindex.h>
+#endif
 
 #include <QTest>
 
@@ -126,15 +129,18 @@ private Q_SLOTS:
         QTest::addColumn<float>("specialShare");
         QTest::addColumn<int>("sheetCount");
         QTest::addColumn<int>("blockCount");
+        QTest::addColumn<int>("tiles"); // per axis, each rectangle shifted into one
 
-        QTest::newRow("spread_out") << 1u << 0.0f << 200 << 200;
-        QTest::newRow("some_ties") << 2u << 0.3f << 200 << 200;
-        QTest::newRow("mostly_ties") << 3u << 0.8f << 150 << 150;
-        QTest::newRow("only_pool_values") << 4u << 1.0f << 150 << 150;
-        QTest::newRow("few_sheets") << 5u << 0.3f << 3 << 300;
-        QTest::newRow("few_blocks") << 6u << 0.3f << 300 << 3;
-        QTest::newRow("just_too_many_for_pairs") << 8u << 0.3f << 17 << 300;
-        QTest::newRow("no_sheets") << 7u << 0.3f << 0 << 10;
+        QTest::newRow("spread_out") << 1u << 0.0f << 200 << 200 << 1;
+        QTest::newRow("some_ties") << 2u << 0.3f << 200 << 200 << 1;
+        QTest::newRow("mostly_ties") << 3u << 0.8f << 150 << 150 << 1;
+        QTest::newRow("only_pool_values") << 4u << 1.0f << 150 << 150 << 1;
+        QTest::newRow("few_sheets") << 5u << 0.3f << 3 << 300 << 1;
+        QTest::newRow("few_blocks") << 6u << 0.3f << 300 << 3 << 1;
+        QTest::newRow("just_too_many_for_pairs") << 8u << 0.3f << 17 << 300 << 1;
+        QTest::newRow("no_sheets") << 7u << 0.3f << 0 << 10 << 1;
+        QTest::newRow("tiled_ties") << 9u << 0.3f << 400 << 400 << 8;
+        QTest::newRow("tiled_pool_values") << 10u << 1.0f << 400 << 400 << 8;
     }
 
     void matchesAllPairs()
@@ -143,13 +149,19 @@ private Q_SLOTS:
         QFETCH(float, specialShare);
         QFETCH(int, sheetCount);
         QFETCH(int, blockCount);
+        QFETCH(int, tiles);
 
         std::mt19937 random(seed);
-        const auto c = [&] { return coordinate(random, specialShare); };
+        float shift = 0; // of the rectangle being drawn, 8 per tile
+        const auto c = [&] { return coordinate(random, specialShare) + shift; };
+        const auto tile = [&] { return tiles > 1 ? float(random() % unsigned(tiles) * 8) : 0.0f; };
         const auto id = [&] { return int(random() % 16) - 3; }; // repeated and negative ids
         std::vector<SheetScope> sheets;
         for (int i = 0; i < sheetCount; ++i) {
-            float x[] = {c(), c()}, y[] = {c(), c()};
+            shift = tile();
+            float x[] = {c(), c()};
+            shift = tile();
+            float y[] = {c(), c()};
             if (random() % 2) { // most sheets would have no area otherwise
                 std::sort(std::begin(x), std::end(x));
                 std::sort(std::begin(y), std::end(y));
@@ -159,8 +171,12 @@ private Q_SLOTS:
         std::vector<Block> blocks;
         for (int i = 0; i < blockCount; ++i) {
             const SheetScope *twin = sheets.empty() || random() % 10 ? nullptr : &sheets[i % sheets.size()];
+            shift = tile();
+            const float x1 = c(), x2 = c();
+            shift = tile();
+            const float y1 = c(), y2 = c();
             blocks.push_back(twin ? Block{i, twin->left, twin->bottom, twin->right, twin->top, {}}
-                                  : Block{i, c(), c(), c(), c(), {}});
+                                  : Block{i, x1, y1, x2, y2, {}});
             if (random() % 3 == 0)
                 blocks.back().sheetIds = {id(), id()};
         }
@@ -179,6 +195,41 @@ private Q_SLOTS:
                      qPrintable(QStringLiteral("block %1").arg(i)));
         }
     }
+
+#ifdef KRCOMMON_INTERNALS // not in the build against the installed package
+    // The index hands over each related pair once and nothing else, also on
+    // a pile of touching rectangles beside the grid, which no grid of cells
+    // takes apart.
+    void candidatesOnGrid_data()
+    {
+        QTest::addColumn<float>("offset");
+        QTest::addColumn<int>("pile");
+
+        QTest::newRow("offset_grid") << 0.5f << 0;
+        QTest::newRow("shared_lines") << 0.0f << 0;
+        QTest::newRow("offset_grid_and_pile") << 0.5f << 300;
+    }
+
+    void candidatesOnGrid()
+    {
+        QFETCH(float, offset);
+        QFETCH(int, pile);
+
+        std::vector<SheetScope> sheets(std::size_t(pile), SheetScope{5, 6, 6, 5, 0});
+        std::vector<Block> blocks(std::size_t(pile), Block{0, 5, 6, 6, 7, {}});
+        for (int i = 0; i < 400; ++i) {
+            const float x = float(i % 20), y = float(i / 20);
+            sheets.push_back(SheetScope{x + offset, x + offset + 1, y + offset + 1, y + offset, i});
+            blocks.push_back(Block{i, x, y, x + 1, y + 1, {}});
+        }
+        std::size_t expected = 0, visits = 0;
+        for (const Block &b : blocks)
+            expected +=
+                std::size_t(std::count_if(sheets.begin(), sheets.end(), [&](const auto &s) { return related(s, b); }));
+        krcommon::visitSheetBlockCandidates(sheets, blocks, [&](std::size_t, std::size_t) { ++visits; });
+        QCOMPARE(visits, expected);
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(SheetRelationTest)

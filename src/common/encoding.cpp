@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
 
 using krcommon::platform::Transcoder;
 
@@ -47,30 +48,40 @@ private:
 // `length` bytes of `text`, or with -1 the text and its terminator.
 bool convertBytes(Transcoder::Direction direction, std::vector<char> &out, const char *text, int length)
 {
-    out.clear();
-    if (!text || length == 0 || length < -1)
+    if (!text || length == 0 || length < -1) {
+        out.clear();
         return false;
+    }
     const std::size_t size = length == -1 ? std::strlen(text) + 1 : std::size_t(length);
 
+    ClearUnlessKept guard(out);
     std::optional<Transcoder> transcoder;
     try {
         transcoder.emplace(direction, std::min(size + 2, Transcoder::defaultChunk));
     } catch (const std::bad_alloc &) {
         return false; // no room for the UTF-16 scratch buffer
     }
-    ClearUnlessKept guard(out);
-    transcoder->run(text, size, out);
+    // NOTE: `text` may lie inside `out` (encodingtest::inputInsideOutput), so
+    // `out` changes only once all of it has been read.
+    std::vector<char> converted;
+    transcoder->run(text, size, converted);
+    out.swap(converted);
     // A conversion that gives nothing is a failed one.
     return guard.keepIfFilled();
 }
 
 // The text up to its first zero byte, converted. Text with a zero byte inside
 // is outside the contract; reading it as a C string is the simple answer.
-std::string convertString(Transcoder::Direction direction, const std::string &text)
+std::string convertString(Transcoder::Direction direction, std::string text)
 {
     const std::size_t size = std::strlen(text.c_str());
+    Transcoder transcoder(direction, std::min(size + 2, Transcoder::defaultChunk));
+    if (transcoder.keepsAsItIs(text.data(), size)) {
+        text.resize(size);
+        return text;
+    }
     std::string out;
-    Transcoder(direction, std::min(size + 2, Transcoder::defaultChunk)).run(text.data(), size, out);
+    transcoder.run(text.data(), size, out);
     return out;
 }
 
@@ -108,12 +119,12 @@ std::string CKrCommon::fromUtf8(std::string text)
 
 std::string CKrCommon::convertToU8(std::string text)
 {
-    return convertString(Transcoder::Direction::LocalToUtf8, text);
+    return convertString(Transcoder::Direction::LocalToUtf8, std::move(text));
 }
 
 std::string CKrCommon::convertToMB(std::string text)
 {
-    return convertString(Transcoder::Direction::Utf8ToLocal, text);
+    return convertString(Transcoder::Direction::Utf8ToLocal, std::move(text));
 }
 
 char *CKrCommon::convertToMB(char *text)

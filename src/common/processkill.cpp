@@ -46,9 +46,8 @@ bool CKrCommon::killProcessFromName(const char *name)
         if (!isTarget(ProcessSnapshot::executableName(id)))
             continue;
         // Only the first match ends, even when it is the calling process; true
-        // means its termination was requested, not that it has ended.
-        krcommon::platform::terminateProcess(id, isTarget);
-        return true;
+        // only once it has ended, not for a process that may not be signalled.
+        return krcommon::platform::terminateProcess(id, isTarget);
     }
     return false;
 }

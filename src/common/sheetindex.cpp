@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Candidate pairs of map sheets and blocks: a sweep along y that keeps the
-// rectangles it crosses in one interval tree on x per kind. Along y, because
+// Candidate pairs of map sheets and blocks: a grid of cells over the blocks
+// where that stays linear, else a sweep along y that keeps the rectangles it
+// crosses in one interval tree on x per kind. Along y, because
 // blocks and sheets mostly come row by row (as calBlock gives them), so the
 // sweep meets them nearly in the order they are stored in.
 //
@@ -13,6 +14,7 @@
 // implicit tree below needs.
 #include "common/sheetindex.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -43,6 +45,12 @@ struct Rects {
         xs.insert(xs.end(), {xlo, xhi});
     }
     std::size_t size() const { return owner.size(); }
+    void reserve(std::size_t n)
+    {
+        owner.reserve(n);
+        ys.reserve(2 * n);
+        xs.reserve(2 * n);
+    }
 };
 
 // Order-preserving unsigned key of a float that is not NaN; -0 and +0 share one.
@@ -59,8 +67,6 @@ std::uint32_t orderKey(float value)
 std::vector<Key> denseRanks(const std::vector<float> &a, const std::vector<float> &b)
 {
     const std::size_t n = a.size() + b.size();
-    if (n > std::numeric_limits<Key>::max() / 4)
-        throw std::length_error("too many sheets and blocks to relate");
     std::vector<std::uint64_t> packed(n), scratch(n);
     for (std::size_t i = 0; i < n; ++i)
         packed[i] = std::uint64_t(orderKey(i < a.size() ? a[i] : b[i - a.size()])) << 32 | i;
@@ -336,6 +342,7 @@ private:
 Rects sheetRects(const std::vector<SheetScope> &sheets)
 {
     Rects rects;
+    rects.reserve(sheets.size());
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const SheetScope &s = sheets[i];
         // NOTE: false for NaN too: such a sheet contains no point.
@@ -348,6 +355,7 @@ Rects sheetRects(const std::vector<SheetScope> &sheets)
 Rects blockRects(const std::vector<Block> &blocks)
 {
     Rects rects;
+    rects.reserve(blocks.size());
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const Block &b = blocks[i];
         if (b.x1 != b.x2 && b.y1 != b.y2 && !std::isnan(b.x1) && !std::isnan(b.x2) && !std::isnan(b.y1) &&
@@ -386,6 +394,168 @@ void orderByStart(Rects &rects, std::size_t sweepRange)
     rects = std::move(sorted);
 }
 
+// An open sheet (lo, hi) meets a closed block [lo, hi] along one axis.
+bool meets(const float *sheet, const float *block)
+{
+    return sheet[0] < block[1] && block[0] < sheet[1];
+}
+
+// The smallest box holding every rectangle of @p rects, as lo, hi of x and y.
+std::array<float, 4> bounds(const Rects &rects)
+{
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    std::array<float, 4> box{inf, -inf, inf, -inf};
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        box = {std::min(box[0], rects.xs[2 * i]), std::max(box[1], rects.xs[2 * i + 1]),
+               std::min(box[2], rects.ys[2 * i]), std::max(box[3], rects.ys[2 * i + 1])};
+    }
+    return box;
+}
+
+// Drops, in place, the rectangles that do not meet @p box.
+void keepMeeting(Rects &rects, const std::array<float, 4> &box, bool rectsAreSheets)
+{
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        const float *x = &rects.xs[2 * i], *y = &rects.ys[2 * i];
+        if (!(rectsAreSheets ? meets(x, &box[0]) && meets(y, &box[2]) : meets(&box[0], x) && meets(&box[2], y)))
+            continue;
+        rects.owner[kept] = rects.owner[i];
+        std::copy(x, x + 2, &rects.xs[2 * kept]);
+        std::copy(y, y + 2, &rects.ys[2 * kept]);
+        ++kept;
+    }
+    rects.owner.resize(kept);
+    rects.xs.resize(2 * kept);
+    rects.ys.resize(2 * kept);
+}
+
+// One axis of a grid of cells: a monotone map of coordinates, infinities
+// included, onto cells 0 .. last. Monotone is all that exactness needs: if
+// a sheet and a block meet, their ranges of cells overlap.
+struct CellAxis {
+    double origin = 0, scale = 0;
+    std::uint32_t last = 0;
+
+    // The finite extent of @p values, lo and hi; lo > hi when none is finite.
+    static std::array<double, 2> extent(const std::vector<float> &values)
+    {
+        std::array<double, 2> range{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+        for (float v : values) {
+            if (std::isfinite(v))
+                range = {std::min(range[0], double(v)), std::max(range[1], double(v))};
+        }
+        return range;
+    }
+
+    CellAxis(const std::array<double, 2> &range, std::size_t cells)
+    {
+        if (range[0] < range[1]) {
+            origin = range[0];
+            scale = double(cells) / (range[1] - range[0]);
+            last = std::uint32_t(cells - 1);
+        }
+    }
+
+    std::uint32_t cell(float v) const
+    {
+        const double t = (double(v) - origin) * scale; // NaN (0 * inf) maps to 0 too
+        if (!(t > 0))
+            return 0;
+        return t >= last ? last : std::uint32_t(t);
+    }
+};
+
+// The cells a rectangle covers: x0, y0, x1, y1.
+using CellRange = std::array<std::uint32_t, 4>;
+
+// Candidate pairs through a grid of about one cell per block, each pair in
+// the one cell holding the lower left corner of their common cells. Fast on
+// layouts of evenly spread rectangles; gives up, visiting nothing, when the
+// cells would hold or hand over more than a few times as many entries as
+// there are rectangles (piles, huge rectangles), which the sweep handles.
+bool visitByCells(const Rects &sheets, const Rects &blocks, const SheetBlockVisitor &visit)
+{
+    const std::uint64_t budget = 32 * std::uint64_t(sheets.size() + blocks.size());
+    const std::size_t n = blocks.size();
+    const std::array<double, 2> xRange = CellAxis::extent(blocks.xs), yRange = CellAxis::extent(blocks.ys);
+    std::size_t columns = 1, rows = 1;
+    {
+        const double width = std::max(0.0, xRange[1] - xRange[0]), height = std::max(0.0, yRange[1] - yRange[0]);
+        if (width > 0 && height > 0)
+            columns =
+                std::size_t(std::max(1.0, std::min(double(n), std::round(std::sqrt(double(n) * (width / height))))));
+        else if (width > 0 || height > 0)
+            columns = width > 0 ? n : 1;
+        rows = std::max<std::size_t>(1, n / columns);
+    }
+    const CellAxis xAxis(xRange, columns), yAxis(yRange, rows);
+    const auto cellsOf = [&](const Rects &rects) {
+        std::vector<CellRange> cells(rects.size());
+        for (std::size_t i = 0; i < rects.size(); ++i)
+            cells[i] = {xAxis.cell(rects.xs[2 * i]), yAxis.cell(rects.ys[2 * i]), xAxis.cell(rects.xs[2 * i + 1]),
+                        yAxis.cell(rects.ys[2 * i + 1])};
+        return cells;
+    };
+    const auto area = [](const CellRange &r) { return std::uint64_t(r[2] - r[0] + 1) * (r[3] - r[1] + 1); };
+
+    const std::vector<CellRange> blockCells = cellsOf(blocks);
+    std::uint64_t entries = 0;
+    for (const CellRange &r : blockCells) {
+        if ((entries += area(r)) > std::min<std::uint64_t>(budget / 4, std::numeric_limits<std::uint32_t>::max()))
+            return false;
+    }
+    const std::vector<CellRange> sheetCells = cellsOf(sheets);
+    std::uint64_t work = 0;
+    for (const CellRange &r : sheetCells) {
+        if ((work += area(r)) > budget)
+            return false;
+    }
+
+    // The blocks of each cell, cell by cell in rows: start[c] .. start[c + 1].
+    const auto cellOf = [columns](std::uint32_t x, std::uint32_t y) { return std::size_t(y) * columns + x; };
+    std::vector<std::uint32_t> start(columns * rows + 1, 0);
+    for (const CellRange &r : blockCells) {
+        for (std::uint32_t y = r[1]; y <= r[3]; ++y)
+            for (std::uint32_t x = r[0]; x <= r[2]; ++x)
+                ++start[cellOf(x, y) + 1];
+    }
+    for (std::size_t c = 1; c < start.size(); ++c)
+        start[c] += start[c - 1];
+    for (const CellRange &r : sheetCells) {
+        for (std::uint32_t y = r[1]; y <= r[3]; ++y) {
+            if ((work += start[cellOf(r[2], y) + 1] - start[cellOf(r[0], y)]) > budget)
+                return false;
+        }
+    }
+    std::vector<std::uint32_t> inCell(start[start.size() - 1]);
+    {
+        std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+        for (std::uint32_t b = 0; b < blockCells.size(); ++b) {
+            const CellRange &r = blockCells[b];
+            for (std::uint32_t y = r[1]; y <= r[3]; ++y)
+                for (std::uint32_t x = r[0]; x <= r[2]; ++x)
+                    inCell[next[cellOf(x, y)]++] = b;
+        }
+    }
+
+    for (std::size_t s = 0; s < sheetCells.size(); ++s) {
+        const CellRange &r = sheetCells[s];
+        const float *sx = &sheets.xs[2 * s], *sy = &sheets.ys[2 * s];
+        for (std::uint32_t y = r[1]; y <= r[3]; ++y) {
+            for (std::uint32_t x = r[0]; x <= r[2]; ++x) {
+                for (std::size_t e = start[cellOf(x, y)], end = start[cellOf(x, y) + 1]; e < end; ++e) {
+                    const std::uint32_t b = inCell[e];
+                    if (meets(sx, &blocks.xs[2 * std::size_t(b)]) && meets(sy, &blocks.ys[2 * std::size_t(b)]) &&
+                        std::max(r[0], blockCells[b][0]) == x && std::max(r[1], blockCells[b][1]) == y)
+                        visit(sheets.owner[s], blocks.owner[b]);
+                }
+            }
+        }
+    }
+    return true;
+}
+
 Key maxKey(const Rects &a, const Rects &b, std::vector<Interval> Rects::*keys)
 {
     Key max = 1;
@@ -402,8 +572,16 @@ void visitSheetBlockCandidates(const std::vector<SheetScope> &sheets, const std:
                                const SheetBlockVisitor &visit)
 {
     Rects sheetSide = sheetRects(sheets);
+    if (sheetSide.size() == 0)
+        return;
     Rects blockSide = blockRects(blocks);
-    if (sheetSide.size() == 0 || blockSide.size() == 0)
+    if (sheetSide.size() + blockSide.size() > std::numeric_limits<Key>::max() / 8)
+        throw std::length_error("too many sheets and blocks to relate");
+    // Only what meets the other side's bounding box can be related: sheets
+    // piled on one spot leave a block or two.
+    keepMeeting(blockSide, bounds(sheetSide), false);
+    keepMeeting(sheetSide, bounds(blockSide), true);
+    if (sheetSide.size() == 0 || blockSide.size() == 0 || visitByCells(sheetSide, blockSide, visit))
         return;
     assignKeys(sheetSide, blockSide, &Rects::ys, &Rects::sweep);
     assignKeys(sheetSide, blockSide, &Rects::xs, &Rects::tree);

@@ -23,8 +23,11 @@ using SheetBlockVisitor = std::function<void(std::size_t sheet, std::size_t bloc
  * closed one. Any other block (zero width or height, a NaN coordinate) is
  * visited once per corner of numbers that lies strictly inside a sheet.
  *
- * A sweep along y with an interval tree on x: O((n + k) log n) time for n
- * sheets and blocks and k visits, whatever the layout, and O(n) memory.
+ * Rectangles that miss the other side's bounding box are dropped first. A
+ * grid of cells over the blocks then hands over each pair once where it
+ * costs O(n) (evenly spread rectangles); elsewhere a sweep along y with an
+ * interval tree on x does: O((n + k) log n) time for n sheets and blocks and
+ * k visits, whatever the layout, and O(n) memory either way.
  * @throw std::bad_alloc when memory runs out, before the first visit
  * @throw std::length_error beyond 2^29 rectangles (keys are 32-bit)
  */

@@ -41,7 +41,7 @@ void Block::relateSheet(const SheetScope &sheet)
 {
     if (sheet.contains(x1, y1) || sheet.contains(x1, y2) || sheet.contains(x2, y1) || sheet.contains(x2, y2) ||
         overlapsWithArea(sheet, *this))
-        sheetIds.insert(sheet.id);
+        sheetIds.insert(sheetIds.end(), sheet.id); // sheets mostly come by ascending id: no descent then
 }
 
 void CKrCommon::blockUserRelation(const std::vector<SheetScope> &sheets, std::vector<Block> &blocks)

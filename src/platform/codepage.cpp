@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/codepage.h"
 
+#include "platform/icuconverter.h"
 #include "platform/utf8.h"
 
 #include <QByteArray>
@@ -30,9 +31,8 @@ using Route = CodecRoute;
 // NOTE: only codecs known to carry a partial character across calls in their
 // ConverterState, to decode a zero byte as U+0000 and to encode U+0000 as a
 // zero byte are fed in chunks. On Debian's Qt these are ICU converters.
-Route routeFor(const QTextCodec *codec)
+Route routeFor(int mib)
 {
-    const int mib = codec->mibEnum();
     switch (mib) {
     case 106:
         return Route::Utf8;
@@ -126,6 +126,12 @@ template<typename Sink>
 void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::size_t size, char16_t *scratch,
                  std::size_t chunk, Sink &&sink)
 {
+    if (route != Route::Utf8 && route != Route::Latin1) {
+        if (IcuConverter *icu = IcuConverter::forCodec(codec)) {
+            icu->toUnicode(text, text + size, true, scratch, chunk, sink);
+            return;
+        }
+    }
     switch (route) {
     case Route::Utf8:
         decodeUtf8(text, size, scratch, chunk, sink);
@@ -154,12 +160,17 @@ void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::si
         sink(asUnits(tail), std::size_t(kept));
         return;
     }
-    case Route::WholePass:
+    case Route::WholePass: {
         if (size > std::size_t(INT_MAX))
             throw std::length_error("krcommon: text too long for the local codec");
-        const QString units = codec->toUnicode(text, int(size));
+        QTextCodec::ConverterState state;
+        QString units = codec->toUnicode(text, int(size), &state);
+        // What a codec keeps for the next call is a character cut off at the end.
+        if (state.remainingChars > 0)
+            units += QChar::ReplacementCharacter;
         sink(asUnits(units), std::size_t(units.size()));
         return;
+    }
     }
 }
 
@@ -167,9 +178,11 @@ void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::si
 class LocalEncoder
 {
 public:
-    LocalEncoder(QTextCodec *codec, Route route)
+    // `icu` drives the codec of the Streaming route when it is one of ICU's.
+    LocalEncoder(QTextCodec *codec, Route route, IcuConverter *icu)
         : m_codec(codec)
         , m_route(route)
+        , m_icu(icu)
     {}
 
     // `bytes` has room for utf8::Encoder::maxBytes(count) bytes.
@@ -186,6 +199,11 @@ public:
             append(out, bytes, count);
             return;
         case Route::Streaming: {
+            if (m_icu) {
+                m_icu->fromUnicode(units, units + count, false, bytes, utf8::Encoder::maxBytes(count),
+                                   [&out](const char *data, std::size_t size) { append(out, data, size); });
+                return;
+            }
             const QByteArray encoded = m_codec->fromUnicode(asQChars(units), int(count), &m_state);
             append(out, encoded.constData(), std::size_t(encoded.size()));
             return;
@@ -206,6 +224,11 @@ public:
         case Route::Latin1:
             return;
         case Route::Streaming: {
+            if (m_icu) {
+                m_icu->fromUnicode(nullptr, nullptr, true, bytes, utf8::Encoder::maxBytes(0),
+                                   [&out](const char *data, std::size_t size) { append(out, data, size); });
+                return;
+            }
             // U+0000 ends a waiting high surrogate, which then becomes '?'.
             const char16_t zero = 0;
             const QByteArray tail = m_codec->fromUnicode(asQChars(&zero), 1, &m_state);
@@ -224,6 +247,7 @@ public:
 private:
     QTextCodec *m_codec;
     Route m_route;
+    IcuConverter *m_icu;
     utf8::Encoder m_utf8;
     QTextCodec::ConverterState m_state;
     QString m_whole;
@@ -251,12 +275,160 @@ public:
 
     void finish() { append(m_out, m_bytes, m_encoder.finish(m_bytes)); }
 
+    // ASCII text, which UTF-8 keeps as it is.
+    void ascii(const char *text, std::size_t size)
+    {
+        finish();
+        append(m_out, text, size);
+    }
+
 private:
     char *m_bytes;
     std::size_t m_capacity;
     Out &m_out;
     utf8::Encoder m_encoder;
 };
+
+// The end of the run of bytes from 0x80 up at @p p.
+const char *nonAsciiEnd(const char *p, const char *end)
+{
+    while (p < end && static_cast<unsigned char>(*p) >= 0x80)
+        ++p;
+    return p;
+}
+
+// Length of the ASCII run at @p p.
+std::size_t asciiRun(const char *p, const char *end)
+{
+    return utf8::asciiPrefix(reinterpret_cast<const unsigned char *>(p), reinterpret_cast<const unsigned char *>(end));
+}
+
+// Output gathered in a stack buffer and appended in large pieces. The loops
+// keep the write position in a local, so it stays in a register.
+template<typename Out>
+struct StackBuffer {
+    explicit StackBuffer(Out &output)
+        : out(output)
+    {}
+
+    Out &out;
+    char data[4096]; // not filled: only what is written is read
+
+    // The write position, after appending what was written when fewer than 4 bytes are left.
+    char *room(char *o)
+    {
+        if (data + sizeof data - o >= 4)
+            return o;
+        append(out, data, std::size_t(o - data));
+        return data;
+    }
+
+    char *put(char *o, const char *text, std::size_t size)
+    {
+        if (std::size_t(data + sizeof data - o) >= size) {
+            std::memcpy(o, text, size);
+            return o + size;
+        }
+        append(out, data, std::size_t(o - data));
+        append(out, text, size);
+        return data;
+    }
+
+    void finish(char *o) { append(out, data, std::size_t(o - data)); }
+};
+
+// Decodes with the code page's table up to the first byte it does not hold,
+// appending UTF-8 to @p out; returns where it stopped.
+template<typename Out>
+const char *decodeWithTable(const DoubleByteTable &table, bool ascii, const char *p, const char *end, Out &out)
+{
+    constexpr char16_t none = DoubleByteTable::none;
+    StackBuffer<Out> buffer(out);
+    char *o = buffer.data;
+    while (p < end) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte < 0x80 && ascii) {
+            const std::size_t n = asciiRun(p, end);
+            o = buffer.put(o, p, n);
+            p += n;
+            continue;
+        }
+        char16_t unit = table.single[byte];
+        if (unit != none)
+            ++p;
+        else if (end - p >= 2 && byte >= 0x80 &&
+                 (unit = table.pairs[std::size_t(byte - 0x80) * 256 + static_cast<unsigned char>(p[1])]) != none)
+            p += 2;
+        else
+            break;
+        o = buffer.room(o);
+        if (unit < 0x80) {
+            *o++ = char(unit);
+        } else if (unit < 0x800) {
+            *o++ = char(0xC0 | unit >> 6);
+            *o++ = char(0x80 | (unit & 0x3F));
+        } else {
+            *o++ = char(0xE0 | unit >> 12);
+            *o++ = char(0x80 | (unit >> 6 & 0x3F));
+            *o++ = char(0x80 | (unit & 0x3F));
+        }
+    }
+    buffer.finish(o);
+    return p;
+}
+
+// Encodes UTF-8 with the code page's table up to the first character it does
+// not hold (and any beyond the basic plane); returns where it stopped.
+template<typename Out>
+const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char *p, const char *end, Out &out)
+{
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    const auto *const e = reinterpret_cast<const unsigned char *>(end);
+    StackBuffer<Out> buffer(out);
+    char *o = buffer.data;
+    while (u < e) {
+        unsigned code = u[0];
+        int length = 1;
+        if (code < 0x80) {
+            if (ascii) {
+                const std::size_t n = utf8::asciiPrefix(u, e);
+                o = buffer.put(o, reinterpret_cast<const char *>(u), n);
+                u += n;
+                continue;
+            }
+        } else if (utf8::isThreeByteSequence(u, e)) {
+            code = (code & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
+            length = 3;
+        } else {
+            length = utf8::sequenceLength(u, e);
+            if (length == 0) {
+                code = 0xFFFD; // one ill-formed byte
+                length = 1;
+            } else if (length == 2) {
+                code = (code & 0x1Fu) << 6 | (u[1] & 0x3Fu);
+            } else {
+                break;
+            }
+        }
+        const std::uint16_t encoded = table.encodings[code];
+        if (encoded == DoubleByteTable::none)
+            break;
+        o = buffer.room(o);
+        if (encoded >= 0x100)
+            *o++ = char(encoded >> 8);
+        *o++ = char(encoded);
+        u += length;
+    }
+    buffer.finish(o);
+    return reinterpret_cast<const char *>(u);
+}
+
+// Qt's own UTF-8 codec, the usual local one, which needs no converter.
+const QTextCodec *qtUtf8Codec()
+{
+    static const QTextCodec *const codec = QTextCodec::codecForMib(106);
+    return codec;
+}
 
 } // namespace
 
@@ -273,7 +445,7 @@ int multiByteToWideChar(CodePage codePage, const char *text, int byteCount, char
         decodeUtf8(text, size, scratch.get(), chunk, collect);
     else {
         QTextCodec *const codec = QTextCodec::codecForLocale();
-        decodeLocal(codec, routeFor(codec), text, size, scratch.get(), chunk, collect);
+        decodeLocal(codec, routeFor(codec->mibEnum()), text, size, scratch.get(), chunk, collect);
     }
 
     return deliver(units, out, outCount);
@@ -292,7 +464,8 @@ int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, 
         writer.finish();
     } else {
         QTextCodec *const codec = QTextCodec::codecForLocale();
-        LocalEncoder encoder(codec, routeFor(codec));
+        const Route route = routeFor(codec->mibEnum());
+        LocalEncoder encoder(codec, route, route == Route::Streaming ? IcuConverter::forCodec(codec) : nullptr);
         for (std::size_t done = 0; done < size;) {
             const std::size_t n = std::min(Transcoder::defaultChunk, size - done);
             encoder.feed(text + done, n, scratch.data(), bytes);
@@ -307,13 +480,30 @@ int wideCharToMultiByte(CodePage codePage, const char16_t *text, int unitCount, 
 Transcoder::Transcoder(Direction direction, std::size_t chunk)
     : m_direction(direction)
     , m_codec(QTextCodec::codecForLocale())
-    , m_route(routeFor(m_codec))
+    , m_icu(m_codec == qtUtf8Codec() ? nullptr : IcuConverter::forCodec(m_codec))
+    , m_route(routeFor(m_icu ? m_icu->mib() : m_codec->mibEnum()))
     , m_chunk(std::max<std::size_t>(chunk, 2))
-    , m_units(std::make_unique<char16_t[]>(m_chunk))
-    , m_bytes(std::make_unique<char[]>(utf8::Encoder::maxBytes(m_chunk)))
-{}
+{
+    // UTF-8 and the code pages with a table need no scratch unless a table lacks a character.
+    if (m_route != Route::Utf8 && !(m_icu && m_icu->table()))
+        allocateScratch();
+}
+
+void Transcoder::allocateScratch()
+{
+    if (m_units)
+        return;
+    m_units = std::make_unique<char16_t[]>(m_chunk);
+    m_bytes = std::make_unique<char[]>(utf8::Encoder::maxBytes(m_chunk));
+}
 
 Transcoder::~Transcoder() = default;
+
+bool Transcoder::keepsAsItIs(const char *text, std::size_t size) const
+{
+    // Well-formed UTF-8 under the UTF-8 codec, unless it starts with a byte order mark, which decoding drops.
+    return m_route == Route::Utf8 && utf8::bomLength(text, size) == 0 && utf8::isWellFormed(text, size);
+}
 
 void Transcoder::run(const char *text, std::size_t size, std::string &out)
 {
@@ -337,18 +527,60 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
         utf8::sanitize(text, size, [&out](const char *data, std::size_t count) { append(out, data, count); });
         return;
     }
+    const char *const end = text + size;
+    IcuConverter *const icu = m_icu;
+    const DoubleByteTable *const table = icu ? icu->table() : nullptr;
     if (m_direction == Direction::LocalToUtf8) {
         reserveFor(out, size, 3, 2); // two-byte characters grow by half
+        const char *p = table ? decodeWithTable(*table, icu->asciiTransparent(), text, end, out) : text;
+        if (p == end)
+            return;
+        allocateScratch();
         Utf8Writer<Out> writer(m_bytes.get(), m_chunk, out);
-        decodeLocal(m_codec, route, text, size, m_units.get(), m_chunk, writer);
+        if (!icu) {
+            decodeLocal(m_codec, route, text, size, m_units.get(), m_chunk, writer);
+            writer.finish();
+            return;
+        }
+        // ASCII runs between characters are copied; ICU gets the other bytes
+        // and the byte after them, which may be a trail byte.
+        while (p < end) {
+            const bool transparent = icu->asciiTransparent() && !icu->decoderPending();
+            if (const std::size_t n = transparent ? asciiRun(p, end) : 0) {
+                writer.ascii(p, n);
+                p += n;
+                continue;
+            }
+            const char *q = transparent ? nonAsciiEnd(p, end) : end;
+            q += q < end ? 1 : 0;
+            icu->toUnicode(p, q, q == end, m_units.get(), m_chunk, writer);
+            p = q;
+        }
         writer.finish();
-    } else {
-        reserveFor(out, size, 1, 1);
-        LocalEncoder encoder(m_codec, route);
-        decodeUtf8(text, size, m_units.get(), m_chunk,
-                   [&](const char16_t *units, std::size_t count) { encoder.feed(units, count, m_bytes.get(), out); });
-        encoder.finish(m_bytes.get(), out);
+        return;
     }
+    reserveFor(out, size, 1, 1);
+    const char *p = text + utf8::bomLength(text, size);
+    IcuConverter *const streaming = route == Route::Streaming ? icu : nullptr;
+    if (streaming && table)
+        p = encodeWithTable(*table, streaming->asciiTransparent(), p, end, out);
+    if (p == end)
+        return;
+    allocateScratch();
+    LocalEncoder encoder(m_codec, route, streaming);
+    while (p < end) {
+        const bool transparent = streaming && streaming->asciiTransparent() && !streaming->encoderPending();
+        if (const std::size_t n = transparent ? asciiRun(p, end) : 0) {
+            append(out, p, n);
+            p += n;
+            continue;
+        }
+        // A UTF-8 sequence never holds an ASCII byte, so it ends before the next one.
+        const char *const q = transparent ? std::max(nonAsciiEnd(p, end), p + 1) : end;
+        while (p < q)
+            encoder.feed(m_units.get(), utf8::decode(p, q, m_units.get(), m_chunk), m_bytes.get(), out);
+    }
+    encoder.finish(m_bytes.get(), out);
 }
 
 } // namespace krcommon::platform

@@ -9,6 +9,10 @@
 
 class QTextCodec;
 
+namespace krcommon::platform {
+class IcuConverter;
+}
+
 // Conversions between the two 8-bit encodings the library knows and UTF-16.
 //
 // The local code page is Qt's local 8-bit codec, QTextCodec::codecForLocale(),
@@ -53,13 +57,17 @@ public:
 
     /**
      * Takes the local codec and allocates the scratch buffers (@p chunk UTF-16
-     * units, at least 2; also the most input bytes handed to the codec at once).
+     * units, at least 2; also the most input bytes handed to the codec at once)
+     * unless the codec is converted without them.
      * @throw std::bad_alloc when the scratch buffers cannot be allocated
      */
     explicit Transcoder(Direction direction, std::size_t chunk = defaultChunk);
     ~Transcoder();
     Transcoder(const Transcoder &) = delete;
     Transcoder &operator=(const Transcoder &) = delete;
+
+    /** Whether the conversion of @p size bytes of @p text gives these very bytes. */
+    bool keepsAsItIs(const char *text, std::size_t size) const;
 
     /**
      * Appends the conversion of @p size bytes of @p text to @p out.
@@ -72,8 +80,11 @@ private:
     template<typename Out>
     void convert(const char *text, std::size_t size, Out &out);
 
+    void allocateScratch();
+
     Direction m_direction;
     QTextCodec *m_codec;
+    IcuConverter *m_icu; // the codec's ICU converter for this thread, or null
     CodecRoute m_route;
     std::size_t m_chunk;
     std::unique_ptr<char16_t[]> m_units;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// Directory services on paths given as their own bytes: an existence test,
-// making one directory, and reading the entries that match a search pattern
+// Directory services on paths given as their own bytes: making the
+// directories along a path, and reading the entries that match a search pattern
 // "dir" + "*", the way FindFirstFile/FindNextFile deliver them.
 
 namespace krcommon::platform {
@@ -20,11 +20,21 @@ constexpr char nativeSeparator = '\\';
 constexpr char nativeSeparator = '/';
 #endif
 
-/** True when something exists at @p path (a dangling link does not). */
-bool pathExists(const char *path) noexcept;
-
-/** Makes the directory @p path (mode 0777 less the umask); its parent must exist. */
-bool makeDirectory(const char *path) noexcept;
+/**
+ * Makes the directories named by the first @p ends[0], @p ends[1], ... bytes
+ * of @p path (ascending positions of its separators), where missing, in that
+ * order and as `mkdir -p` does (mode 0777 less the umask): the path is
+ * walked one directory at a time from its start, each directory opened as
+ * the file system resolves it for the caller, links and their protections
+ * included. Nothing is made when the directory at the last end exists. The
+ * walk stops at the first directory that can be neither opened nor made
+ * (permission denied, a refused link, a file in the way, a name too long);
+ * nothing is reported.
+ *
+ * Only "/" separates for a POSIX file system: an end at a "\" names a
+ * directory made inside the one reached so far, which the walk does not enter.
+ */
+void makeDirectories(const std::string &path, const std::vector<std::size_t> &ends);
 
 /** Identity of an opened directory: device and inode number. */
 struct DirectoryId {
@@ -48,6 +58,10 @@ struct DirectoryEntry {
  * separator every entry of that directory matches; otherwise its last
  * component is a name prefix (case-sensitive, as the file system is), and the
  * entries of the directory above it whose names begin with that prefix match.
+ *
+ * An open search holds one handle (a descriptor) until close(), also once
+ * next() has delivered the last entry, so that its subdirectories can still
+ * be opened from it.
  */
 class DirectorySearch
 {
@@ -63,13 +77,20 @@ public:
     /** Starts a search of every entry of subdirectory @p name of @p parent's directory. */
     bool openSubdirectory(const DirectorySearch &parent, const char *name);
 
+    /**
+     * Starts a search of every entry of the directory that holds @p child's
+     * directory (its ".."). For a directory entered through a link that is
+     * not the directory the link is in: compare id() with the one expected.
+     */
+    bool openParent(const DirectorySearch &child);
+
     /** The next matching entry; false when there are no more (or reading fails). */
     bool next(DirectoryEntry &entry);
 
     /** The searched directory's identity (links resolved); valid after a successful open. */
     DirectoryId id() const { return m_id; }
 
-    /** Ends the search. The object may start another one, reusing its buffer. */
+    /** Ends the search and lets go of its handle. The object may start another one, reusing its buffer. */
     void close();
 
 private:
@@ -84,6 +105,7 @@ private:
 #endif
 
     int m_fd = -1;
+    bool m_ended = false; // next() has delivered every entry
     // Raw directory records as the kernel delivers them, kept across searches
     // so that a walk reusing the object allocates nothing per directory.
     std::vector<char> m_buffer;

@@ -6,10 +6,13 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -33,30 +36,32 @@ std::string baseName(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The command line up to its first zero byte: argv[0] as the process was started.
-std::string firstWord(const std::string &path)
+// The file name of the executable that task directory @p dir ("/proc/<id>/",
+// or "/proc/<id>/task/<tid>/" for one thread) shows; empty when it cannot be
+// read: no right, a kernel thread, or a thread whose process memory is gone.
+std::string executableIn(const std::string &dir)
 {
-    std::string word;
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return word;
-    char chunk[512];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        const char *const zero = static_cast<const char *>(std::memchr(chunk, 0, std::size_t(n)));
-        word.append(chunk, zero ? std::size_t(zero - chunk) : std::size_t(n));
-        if (zero)
-            break;
+    static const char deleted[] = " (deleted)";
+    constexpr std::size_t deletedLength = sizeof deleted - 1;
+
+    const std::string link = dir + "exe";
+    std::string target;
+    if (!readLink(link, target))
+        return {};
+    // NOTE: the kernel marks an executable removed or replaced since the
+    // start (a package upgrade) with this suffix; the process runs under its
+    // file name. A file may also be named so: it keeps the suffix while the
+    // link's text, seen from the process's root, still names the running file.
+    // Pinned by FileProcessTest::killProcessFromName row "named_deleted_not_removed".
+    if (target.size() > deletedLength && target.compare(target.size() - deletedLength, deletedLength, deleted) == 0) {
+        struct stat running, named;
+        if (::stat(link.c_str(), &running) != 0)
+            return {};
+        if (::stat((dir + "root" + target).c_str(), &named) != 0 || named.st_dev != running.st_dev ||
+            named.st_ino != running.st_ino)
+            target.resize(target.size() - deletedLength);
     }
-    ::close(fd);
-    return word;
+    return baseName(target);
 }
 
 // Process handles through the system calls themselves: glibc 2.36 declares
@@ -90,21 +95,22 @@ ProcessSnapshot::ProcessSnapshot()
 
 std::string ProcessSnapshot::executableName(ProcessId id)
 {
-    // NOTE: the kernel marks the link of an executable that was replaced or
-    // removed after the start (a package upgrade) with this suffix; the
-    // process still runs under its file name.
-    static const char deleted[] = " (deleted)";
-    constexpr std::size_t deletedLength = sizeof deleted - 1;
-
-    std::string target;
-    if (readLink(procPath(id, "exe"), target)) {
-        if (target.size() > deletedLength && target.compare(target.size() - deletedLength, deletedLength, deleted) == 0)
-            target.resize(target.size() - deletedLength);
-        return baseName(target);
+    // NOTE: only the kernel's record of the executable names a process. The
+    // command line is text any process sets, so a process whose executable
+    // cannot be read (another user's, to a caller without the right) matches
+    // no name. Pinned by FileProcessTest::killProcessFromName row "forged_argv0".
+    const std::string dir = procPath(id, "");
+    std::string name = executableIn(dir);
+    if (!name.empty() || errno != ENOENT)
+        return name;
+    // A process whose main thread has ended shows its executable through its
+    // live threads only (row "main_thread_exited").
+    const std::unique_ptr<DIR, int (*)(DIR *)> tasks(::opendir((dir + "task").c_str()), &::closedir);
+    for (const dirent *e; name.empty() && tasks && (e = ::readdir(tasks.get())) != nullptr;) {
+        if (e->d_name[0] != '.' && std::strtol(e->d_name, nullptr, 10) != id)
+            name = executableIn(dir + "task/" + e->d_name + '/');
     }
-    // Without the right to read the link, the command line still names the
-    // executable; kernel threads have an empty one and never match.
-    return baseName(firstWord(procPath(id, "cmdline")));
+    return name;
 }
 
 bool terminateProcess(ProcessId id, const std::function<bool(const std::string &)> &isTarget)
@@ -113,14 +119,23 @@ bool terminateProcess(ProcessId id, const std::function<bool(const std::string &
         return false;
     const int pidfd = pidfdOpen(id);
     if (pidfd < 0) {
-        // Kernels before 5.3 have no process handles: signal by id.
+        // Kernels before 5.3 have no process handles: signal by id, unawaited.
         return errno == ENOSYS && isTarget(ProcessSnapshot::executableName(id)) && ::kill(id, SIGKILL) == 0;
     }
     // The handle refers to whichever process holds the id now; if that is
-    // still the one named, the signal reaches it and no other.
-    const bool sent = isTarget(ProcessSnapshot::executableName(id)) && pidfdKill(pidfd);
+    // still the one named, the signal reaches it and no other. The handle
+    // turns readable once the process has ended.
+    bool ended = isTarget(ProcessSnapshot::executableName(id)) && pidfdKill(pidfd);
+    if (ended) {
+        pollfd handle{pidfd, POLLIN, 0};
+        int ready;
+        do {
+            ready = ::poll(&handle, 1, terminationWaitMs);
+        } while (ready < 0 && errno == EINTR);
+        ended = ready == 1;
+    }
     ::close(pidfd);
-    return sent;
+    return ended;
 }
 
 } // namespace krcommon::platform

@@ -32,6 +32,7 @@ public:
     /** What fstat tells of the open file. */
     struct Status {
         bool regular = false; // a plain file, whose size is its content's length
+        bool directory = false;
         std::uint64_t size = 0;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;

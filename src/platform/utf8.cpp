@@ -28,22 +28,6 @@ std::size_t bomLength(const char *text, std::size_t size) noexcept
     return size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
 }
 
-std::size_t asciiPrefix(const unsigned char *p, const unsigned char *end) noexcept
-{
-    const unsigned char *const start = p;
-    // Eight bytes at a time while they are all below 0x80.
-    while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        if (word & 0x8080808080808080ull)
-            break;
-        p += 8;
-    }
-    while (p < end && *p < 0x80)
-        ++p;
-    return std::size_t(p - start);
-}
-
 std::size_t decode(const char *&text, const char *end, char16_t *out, std::size_t capacity) noexcept
 {
     const auto *p = reinterpret_cast<const unsigned char *>(text);

@@ -3,6 +3,8 @@
 #define KRCOMMON_PLATFORM_UTF8_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 // UTF-8 with Qt's rules, so that text converted here equals what
 // QString::fromUtf8 and QString::toUtf8 give:
@@ -80,7 +82,46 @@ inline int sequenceLength(const unsigned char *p, const unsigned char *end) noex
 }
 
 /** Length of the run of ASCII bytes at the start of [p, end). */
-std::size_t asciiPrefix(const unsigned char *p, const unsigned char *end) noexcept;
+inline std::size_t asciiPrefix(const unsigned char *p, const unsigned char *end) noexcept
+{
+    const unsigned char *const start = p;
+    // Eight bytes at a time while they are all below 0x80.
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        if (word & 0x8080808080808080ull)
+            break;
+        p += 8;
+    }
+    while (p < end && *p < 0x80)
+        ++p;
+    return std::size_t(p - start);
+}
+
+/** Whether [p, end) starts with a well-formed three-byte sequence (most CJK characters). */
+inline bool isThreeByteSequence(const unsigned char *p, const unsigned char *end) noexcept
+{
+    return (p[0] & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80 &&
+           (p[0] != 0xE0 || p[1] >= 0xA0) && (p[0] != 0xED || p[1] < 0xA0); // no overlong form, no surrogate
+}
+
+/** Whether every byte of @p text belongs to a well-formed sequence. */
+inline bool isWellFormed(const char *text, std::size_t size) noexcept
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(text);
+    const auto *end = p + size;
+    while (p < end) {
+        if (*p < 0x80)
+            p += asciiPrefix(p, end);
+        else if (isThreeByteSequence(p, end))
+            p += 3;
+        else if (const int length = sequenceLength(p, end))
+            p += length;
+        else
+            return false;
+    }
+    return true;
+}
 
 template<typename Sink>
 void sanitize(const char *text, std::size_t size, Sink &&sink)
@@ -90,9 +131,14 @@ void sanitize(const char *text, std::size_t size, Sink &&sink)
     const auto *end = reinterpret_cast<const unsigned char *>(text) + size;
     const unsigned char *run = p; // start of the well-formed run not emitted yet
     while (p < end) {
-        p += asciiPrefix(p, end);
-        if (p == end)
-            break;
+        if (*p < 0x80) {
+            p += asciiPrefix(p, end);
+            continue;
+        }
+        if (isThreeByteSequence(p, end)) {
+            p += 3;
+            continue;
+        }
         if (const int length = sequenceLength(p, end)) {
             p += length;
             continue;

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Fuzzes the conversions between the local code page and UTF-8 with arbitrary
 // bytes under a GBK and a UTF-8 local codec (the first byte chooses). Besides
-// the sanitizers it checks that `out` is empty after false, that the chunked
-// conversion gives the bytes of the counting functions' whole pass, that the
-// in-place form never writes past its input, and that valid text round-trips.
+// the sanitizers it checks that `out` is empty after false, that input inside
+// `out` converts as a copy does, that the chunked conversion gives the bytes
+// of the counting functions' whole pass, that the in-place form never writes
+// past its input, and that valid text round-trips.
 
 #include <CKrCommon.h>
 
@@ -69,6 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const bool ok =
             toUtf8 ? common.MBToUTF8(out, bytes, int(size - 1)) : common.UTF8ToMB(out, bytes, int(size - 1));
         check(ok == !out.empty(), "the result flag does not match the output");
+        std::vector<char> inPlace(bytes, bytes + size - 1);
+        if (toUtf8)
+            common.MBToUTF8(inPlace, inPlace.data(), int(size - 1));
+        else
+            common.UTF8ToMB(inPlace, inPlace.data(), int(size - 1));
+        check(inPlace == out, "converting the output's own bytes gives another result");
         const std::string converted = toUtf8 ? common.convertToU8(text) : common.convertToMB(text);
         const CodePage from = toUtf8 ? CodePage::Local : CodePage::Utf8;
         const CodePage to = toUtf8 ? CodePage::Utf8 : CodePage::Local;
