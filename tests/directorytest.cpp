@@ -145,7 +145,10 @@ private Q_SLOTS:
 #endif
     }
     // Names Qt cannot decode are removed by their bytes.
-    void cleanup() { QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir->path()}); }
+    void cleanup()
+    {
+        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir->path()});
+    }
 
     // In a directory that holds work/ and a link work/l to it.
     void createDir_data()
