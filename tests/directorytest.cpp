@@ -140,13 +140,16 @@ private Q_SLOTS:
             QSKIP("a trail byte of \\ separates nothing only in that ANSI code page");
         if (tag.contains("link"))
             QSKIP("symbolic links need a privilege on Windows");
+        if (tag.contains("incomplete") || tag.contains("invalid"))
+            QSKIP("names are UTF-16 on Windows: none is cut off or ill-formed");
 #else
         QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
 #endif
     }
-    // Names Qt cannot decode are removed by their bytes.
+    // Names Qt cannot decode are removed by their bytes; Windows removes no current directory.
     void cleanup()
     {
+        QDir::setCurrent(QDir::tempPath());
         QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir->path()});
     }
 
@@ -246,10 +249,6 @@ private Q_SLOTS:
         QFETCH(QByteArrayList, tree);
         QFETCH(QByteArray, path);
         QFETCH(QByteArrayList, files);
-#ifdef _WIN32
-        if (tree.join().contains("->"))
-            QSKIP("symbolic links need a privilege on Windows");
-#endif
         makeTree(m_root, tree);
         for (QByteArray &file : files)
             file.prepend(m_root + '/');

@@ -16,23 +16,36 @@ WIN32_FIND_DATAW &record(std::vector<char> &buffer)
 
 } // namespace
 
-bool pathExists(const char *path) noexcept
+void makeDirectories(const std::string &path, const std::vector<std::size_t> &ends)
 {
     try {
-        const std::wstring wide = win::longPath(path);
-        return !wide.empty() && ::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+        const auto isDirectory = [](const std::wstring &wide) {
+            const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        };
+        if (ends.empty() || isDirectory(win::longPath(path.substr(0, ends.back()).c_str())))
+            return;
+        // "\\server\share\" and "\\?\C:\" name no directory to make: the walk starts below them.
+        const auto separates = [&path](std::size_t at) { return path[at] == '/' || path[at] == '\\'; };
+        std::size_t root = 0;
+        if (path.size() > 2 && separates(0) && separates(1))
+            for (int found = 0; root < path.size() && found < 4; ++root)
+                found += separates(root) ? 1 : 0;
+        std::size_t base = 0; // where the name of the next directory begins
+        for (const std::size_t end : ends) {
+            const bool empty = end <= base || end < root; // the root, or an empty name as in "a//b"
+            base = end + 1;
+            if (empty)
+                continue;
+            // "C:" is a drive, made by nobody; a name ending in ':' is no directory either.
+            if (path[end - 1] == ':')
+                continue;
+            const std::wstring wide = win::longPath(path.substr(0, end).c_str());
+            if (wide.empty() || (!isDirectory(wide) && !::CreateDirectoryW(wide.c_str(), nullptr)))
+                return;
+        }
     } catch (...) {
-        return false;
-    }
-}
-
-bool makeDirectory(const char *path) noexcept
-{
-    try {
-        const std::wstring wide = win::longPath(path);
-        return !wide.empty() && ::CreateDirectoryW(wide.c_str(), nullptr) != 0;
-    } catch (...) {
-        return false;
+        // Out of memory: nothing more is made, as for any failure.
     }
 }
 
@@ -47,6 +60,7 @@ void DirectorySearch::close()
         ::FindClose(m_find);
     m_find = nullptr;
     m_pending = false;
+    m_ended = false;
     m_fd = -1;
 }
 
@@ -109,13 +123,28 @@ bool DirectorySearch::openSubdirectory(const DirectorySearch &parent, const char
     return !wideName.empty() && start(parent.m_dir + wideName + L'\\', L"*");
 }
 
+bool DirectorySearch::openParent(const DirectorySearch &child)
+{
+    close();
+    // The child's own path less its last component: ".." of a directory
+    // entered through a junction is where the junction is, and the walk
+    // checks the id it finds.
+    const std::wstring &dir = child.m_dir;
+    if (child.m_fd < 0 || dir.size() < 2)
+        return false;
+    const std::size_t slash = dir.rfind(L'\\', dir.size() - 2);
+    if (slash == std::wstring::npos || slash < 4 || dir.compare(0, slash + 1, L"\\\\?\\UNC\\") == 0)
+        return false;
+    return start(dir.substr(0, slash + 1), L"*");
+}
+
 bool DirectorySearch::next(DirectoryEntry &entry)
 {
     if (!m_find)
         return false;
     WIN32_FIND_DATAW &data = record(m_buffer);
-    if (!m_pending && !::FindNextFileW(m_find, &data)) {
-        close(); // the end, or a read error: nothing more is delivered
+    if (m_ended || (!m_pending && !::FindNextFileW(m_find, &data))) {
+        m_ended = true; // the end, or a read error: nothing more is delivered
         return false;
     }
     m_pending = false;

@@ -85,7 +85,8 @@ bool terminateProcess(ProcessId id, const std::function<bool(const std::string &
 {
     if (id <= 0)
         return false;
-    const HANDLE process = ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(id));
+    const HANDLE process =
+        ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, DWORD(id));
     if (!process)
         return false;
     // The handle pins the process: its id is not reused while it is open, so
@@ -93,7 +94,9 @@ bool terminateProcess(ProcessId id, const std::function<bool(const std::string &
     std::string name = imageName(process);
     if (name.empty())
         name = ProcessSnapshot::executableName(id);
-    const bool ended = isTarget(name) && ::TerminateProcess(process, 0) != 0;
+    // TerminateProcess only starts the end: the process is gone once its handle is signalled.
+    const bool ended = isTarget(name) && ::TerminateProcess(process, 0) != 0 &&
+                       ::WaitForSingleObject(process, DWORD(terminationWaitMs)) == WAIT_OBJECT_0;
     ::CloseHandle(process);
     return ended;
 }

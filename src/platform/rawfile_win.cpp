@@ -65,7 +65,8 @@ bool RawFileReader::status(Status &st) const
     }
     if (!::GetFileInformationByHandle(handleOf(m_fd), &info))
         return false;
-    st.regular = !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    st.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    st.regular = !st.directory;
     st.size = std::uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
     st.device = info.dwVolumeSerialNumber;
     st.inode = std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
