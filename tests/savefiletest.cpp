@@ -285,6 +285,17 @@ private Q_SLOTS:
                                      << uid_t(0) << QByteArray("view.lmp") << int(Atomic);
         QTest::newRow("security_xattr") << others + "; setfattr -n security.k -v 1 s/view.lmp" << nobody
                                         << QByteArray("s/view.lmp") << int(InPlace);
+        // Owner, group and mode stay; where a new file could not keep them, or the directory refuses it, the save
+        // writes in place; a file the saver may not write is refused.
+        const QByteArray byNobody = "mkdir n; echo old >n/view.lmp; chown -R nobody n; chmod ";
+        QTest::newRow("read_only_refused")
+            << byNobody + "444 n/view.lmp" << nobody << QByteArray("n/view.lmp") << int(Refused);
+        QTest::newRow("others_owner_kept")
+            << byNobody + "604 n/view.lmp; chown root n" << uid_t(0) << QByteArray("n/view.lmp") << int(Atomic);
+        QTest::newRow("owner_not_keepable")
+            << byNobody + "666 n/view.lmp; chown root n/view.lmp" << nobody << QByteArray("n/view.lmp") << int(InPlace);
+        QTest::newRow("unwritable_directory")
+            << byNobody + "555 n" << nobody << QByteArray("n/view.lmp") << int(InPlace);
     }
     void sharedDirectory()
     {
