@@ -88,6 +88,8 @@ private Q_SLOTS:
         row("sensor_type_planting_lines", {"Z3]\nGeoSysGcd\nd:/evil.gcp\n\nSatPhoto [SensorType = Z3", 2, ""},
             {"+1d:/a.tif"}, refused);
         row("sensor_type_cr", {"Z3\r", 2, ""}, {"+1d:/a.tif"}, refused);
+        row("sensor_type_control_byte", {"Z3\x01", 2, ""}, {"+1d:/a.tif"},
+            "SatPhoto [SensorType = Z3\x01]\nd:/a.tif\n\n");
         row("sensor_type_nul", {std::string("Z3\0x", 4), 2, ""}, {"+1d:/a.tif"}, refused);
     }
     void edits()
