@@ -3,7 +3,7 @@
 // UTF-8, Latin-1 and other local codecs.
 #include <CKrCommon.h>
 
-#include "localcodec.h"
+#include "testhelpers.h"
 
 #include <QTest>
 #include <QTextCodec>

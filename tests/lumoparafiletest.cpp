@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // CKrLumoParaFile as a host sees it: the record it serves, copies sharing one
 // implementation, and saving. The model is observed through the file the facade writes.
-#include "forkedchild.h"
+#include "testhelpers.h"
 #include <CKrLumoParaFile.h>
 
 #include <QDir>
@@ -23,27 +23,15 @@ namespace {
 
 const IMAGE_TYPE_INFO aerial{"", 1, ""};
 
-QByteArray contents(const QByteArray &path)
-{
-    QFile in(QFile::decodeName(path));
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<unreadable>");
-}
-
-void put(const QByteArray &path, const QByteArray &bytes)
-{
-    QFile out(QFile::decodeName(path));
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-}
-
 // The bytes save2File writes for @p file over a file holding "old", or
 // "<failed>" and what the file holds after a failed save.
 QByteArray saved(CKrLumoParaFile &file)
 {
     QTemporaryDir dir;
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("view.txt")));
-    put(path, "old");
+    writeBytes(path, "old");
     const bool ok = file.save2File(path.constData());
-    return (ok ? "" : "<failed>") + contents(path);
+    return (ok ? "" : "<failed>") + readBytes(path);
 }
 
 // A memory figure of this process from /proc/self/status ("VmRSS:   1234 kB"), in KiB.
@@ -52,16 +40,6 @@ long memoryKiB(const char *field)
     QFile file(QStringLiteral("/proc/self/status"));
     const QByteArray status = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     return status.mid(status.indexOf(field) + int(qstrlen(field))).split('k').first().trimmed().toLong();
-}
-
-// Runs @p work in a forked child; its result is the exit status.
-int inChild(const std::function<int()> &work)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        exitChild(work());
-    int status = -1;
-    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace
@@ -161,7 +139,7 @@ private Q_SLOTS:
         QVERIFY(file.addViewFile("d:/a.jpg", false));
         for (const QByteArray &path : {QFile::encodeName(tmp.path()) + '/' + QByteArray(NAME_MAX, 'n'), deep}) {
             QVERIFY(file.save2File(path.constData()));
-            QCOMPARE(contents(path), QByteArray("AeroPhoto\nd:/a.jpg\n\n"));
+            QCOMPARE(readBytes(path), QByteArray("AeroPhoto\nd:/a.jpg\n\n"));
         }
     }
 
@@ -187,7 +165,7 @@ private Q_SLOTS:
             for (int i = 0; i < 200000; ++i)
                 QVERIFY(file.addViewFile((folder + QByteArray::number(i) + ".jpg").constData(), false));
         } else {
-            put(path, "IMG\na.tif\n");
+            QVERIFY(writeBytes(path, "IMG\na.tif\n"));
             QVERIFY(::truncate(path.constData(), 256 << 20) == 0); // sparse: the NUL bytes take no disk
         }
         const int grown = inChild([&] {
