@@ -3,7 +3,7 @@
 // killProcessFromName on copies of a small program that the test starts
 // itself under a random name: nothing else can match, and only the test's own
 // children are ever signalled.
-#include "forkedchild.h"
+#include "testhelpers.h"
 #include <CKrCommon.h>
 
 #include <QCoreApplication>
@@ -92,12 +92,9 @@ private:
         const char *const text = name.isNull() ? nullptr : name.constData();
         if (!asNobody || ::geteuid() != 0)
             return CKrCommon::GetSingleTon().killProcessFromName(text);
-        const pid_t pid = ::fork();
-        if (pid == 0)
-            exitChild(!becomeNobody() ? 2 : CKrCommon::GetSingleTon().killProcessFromName(text));
-        int status = 2;
-        ::waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 2;
+        const int result =
+            inChild([text] { return int(CKrCommon::GetSingleTon().killProcessFromName(text)); }, nobody, nobody);
+        return result == 0 || result == 1 ? result : 2;
     }
 
 private Q_SLOTS:
