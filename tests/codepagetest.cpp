@@ -3,7 +3,7 @@
 // chunked conversion giving the bytes of one whole pass through the codec.
 #include "platform/codepage.h"
 
-#include "localcodec.h"
+#include "testhelpers.h"
 
 #include <QRandomGenerator>
 #include <QTest>

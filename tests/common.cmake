@@ -2,7 +2,7 @@
 # The singleton and the utility members of CKrCommon.
 
 # Included first: forked test children write their coverage counters
-# (forkedchild.h) in every test binary of a --coverage build.
+# (testhelpers.h) in every test binary of a --coverage build.
 if(CMAKE_CXX_FLAGS MATCHES "--coverage")
   add_compile_definitions(KRCOMMON_TEST_COVERAGE)
 endif()

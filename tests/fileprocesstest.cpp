@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 #else
-#include "forkedchild.h"
+#include "testhelpers.h"
 #include <csignal>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -130,12 +130,9 @@ private:
         const char *const text = name.isNull() ? nullptr : name.constData();
         if (!asNobody || ::geteuid() != 0)
             return CKrCommon::GetSingleTon().killProcessFromName(text);
-        const pid_t pid = ::fork();
-        if (pid == 0)
-            exitChild(!becomeNobody() ? 2 : CKrCommon::GetSingleTon().killProcessFromName(text));
-        int status = 2;
-        ::waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 2;
+        const int result =
+            inChild([text] { return int(CKrCommon::GetSingleTon().killProcessFromName(text)); }, nobody, nobody);
+        return result == 0 || result == 1 ? result : 2;
     }
 #endif
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // CKrCommon's path decomposition: pure text, both separators, bytes kept.
-#include "localcodec.h"
+#include "testhelpers.h"
 #include <CKrCommon.h>
 
 #include <QFile>
@@ -9,10 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <optional>
-#ifndef _WIN32
-#include "forkedchild.h"
-#include <sys/wait.h>
-#endif
 
 // gcc names its sanitizers with macros, clang with __has_feature.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -141,12 +137,7 @@ private Q_SLOTS:
 #else
         if (availableMemory() < (qint64(5) << 30))
             QSKIP("needs 5 GiB of available memory");
-        const pid_t pid = ::fork();
-        if (pid == 0)
-            exitChild(beyondIntMaxChild() ? 0 : 1);
-        int status = -1;
-        QCOMPARE(::waitpid(pid, &status, 0), pid);
-        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QCOMPARE(inChild([] { return int(!beyondIntMaxChild()); }), 0);
 #endif
     }
 };

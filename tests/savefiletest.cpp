@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Atomic saves and reads on raw byte paths: RawSaveFile and RawFileReader.
 #include "platform/savefile.h"
-#include "forkedchild.h"
 #include "platform/rawfile.h"
+#include "testhelpers.h"
 
 #include <QDir>
 #include <QProcess>
@@ -77,91 +77,65 @@ int openDescriptors()
 // descriptor left open is a wrong result.
 int saveInChild(const Save &s, const char *target, const QByteArray &path)
 {
-    const pid_t pid = ::fork();
-    if (pid != 0) {
-        int status = -1;
-        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    const rlimit limit{fileSizeLimit, fileSizeLimit};
-    ::signal(SIGXFSZ, SIG_IGN);
-    ::umask(002);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    const int first = ::dup(0), second = ::dup(0);
-    const rlimit files{rlim_t(second) + 1, rlim_t(second) + 1};
-    if (::close(first) != 0 || ::close(second) != 0 || (s.twoDescriptors && ::setrlimit(RLIMIT_NOFILE, &files) != 0))
-        exitChild(WrongError);
+    return inChild([&] {
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::umask(002);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const int first = ::dup(0), second = ::dup(0);
+        const rlimit files{rlim_t(second) + 1, rlim_t(second) + 1};
+        if (::close(first) != 0 || ::close(second) != 0 ||
+            (s.twoDescriptors && ::setrlimit(RLIMIT_NOFILE, &files) != 0))
+            return int(WrongError);
 
-    const int descriptors = openDescriptors();
-    auto file = std::make_unique<RawSaveFile>();
-    Stage stage = file->open(target) && (s.finish != Finish::Reopen || file->open(target)) ? Saved : OpenFailed;
-    for (qsizetype i = 0; stage == Saved && i < s.content.size(); i += s.piece) {
-        if (!file->write(s.content.constData() + i, std::size_t(std::min<qsizetype>(s.piece, s.content.size() - i))))
-            stage = WriteFailed;
-    }
-    const int error = file->error();
-    switch (s.finish) {
-    case Finish::Cancel:
-        file->cancel();
-        break;
-    case Finish::Destroy:
+        const int descriptors = openDescriptors();
+        auto file = std::make_unique<RawSaveFile>();
+        Stage stage = file->open(target) && (s.finish != Finish::Reopen || file->open(target)) ? Saved : OpenFailed;
+        for (qsizetype i = 0; stage == Saved && i < s.content.size(); i += s.piece) {
+            if (!file->write(s.content.constData() + i,
+                             std::size_t(std::min<qsizetype>(s.piece, s.content.size() - i))))
+                stage = WriteFailed;
+        }
+        const int error = file->error();
+        switch (s.finish) {
+        case Finish::Cancel:
+            file->cancel();
+            break;
+        case Finish::Destroy:
+            file.reset();
+            break;
+        case Finish::CommitOverNewDirectory:
+            ::unlink(path.constData()); // the rename must now fail
+            ::mkdir(path.constData(), 0755);
+            [[fallthrough]];
+        case Finish::Commit:
+        case Finish::Reopen:
+            // Also after a failed open or write: commit() must then fail and clean up.
+            if (const bool committed = file->commit(); stage == Saved && !committed)
+                stage = CommitFailed;
+            else if (stage != Saved && committed)
+                stage = WrongError;
+            break;
+        }
+        const int finalError = file ? file->error() : error;
         file.reset();
-        break;
-    case Finish::CommitOverNewDirectory:
-        ::unlink(path.constData()); // the rename must now fail
-        ::mkdir(path.constData(), 0755);
-        [[fallthrough]];
-    case Finish::Commit:
-    case Finish::Reopen:
-        // Also after a failed open or write: commit() must then fail and clean up.
-        if (const bool committed = file->commit(); stage == Saved && !committed)
-            stage = CommitFailed;
-        else if (stage != Saved && committed)
-            stage = WrongError;
-        break;
-    }
-    const int finalError = file ? file->error() : error;
-    file.reset();
-    exitChild((s.error >= 0 && finalError != s.error) || openDescriptors() != descriptors ? WrongError : stage);
-}
-
-// Runs @p script with sh in @p dir; its output, errors included.
-QByteArray sh(const QByteArray &dir, const QByteArray &script)
-{
-    QProcess sh;
-    sh.setWorkingDirectory(QString::fromLatin1(dir));
-    sh.setProcessChannelMode(QProcess::MergedChannels);
-    sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromLatin1(script)});
-    sh.waitForFinished(-1);
-    return sh.readAll();
+        return int((s.error >= 0 && finalError != s.error) || openDescriptors() != descriptors ? WrongError : stage);
+    });
 }
 
 // Saves "new\n" to @p path in a forked child as @p uid:@p gid; 1 saved, 0 refused.
 int saveAs(uid_t uid, gid_t gid, const QByteArray &path)
 {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        RawSaveFile file;
-        exitChild(uid != 0 && !becomeUser(uid, gid)
-                      ? 99
-                      : file.open(path.constData()) && file.write("new\n", 4) && file.commit());
-    }
-    int status = -1;
-    return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Sets the kernel's link protections fs.protected_symlinks, _hardlinks, _fifos and _regular to @p values; what
-// was found, or nothing when they cannot be set.
-QByteArray protect(const QByteArray &values)
-{
-    return sh("/proc/sys/fs",
-              "v=$(cat protected_symlinks protected_hardlinks protected_fifos protected_regular) && set -- " +
-                  values.trimmed() +
-                  " && for f in symlinks hardlinks fifos regular; do echo $1 >protected_$f || "
-                  "exit; shift; done; echo $v");
+    return inChild(
+        [&] {
+            RawSaveFile file;
+            return int(file.open(path.constData()) && file.write("new\n", 4) && file.commit());
+        },
+        uid, gid);
 }
 
 enum Route { Refused, Atomic, InPlace };
-constexpr uid_t nobody = 65534, games = 5;
+constexpr uid_t games = 5;
 
 } // namespace
 
@@ -285,6 +259,17 @@ private Q_SLOTS:
                                      << uid_t(0) << QByteArray("view.lmp") << int(Atomic);
         QTest::newRow("security_xattr") << others + "; setfattr -n security.k -v 1 s/view.lmp" << nobody
                                         << QByteArray("s/view.lmp") << int(InPlace);
+        // Owner, group and mode stay; where a new file could not keep them, or the directory refuses it, the save
+        // writes in place; a file the saver may not write is refused.
+        const QByteArray byNobody = "mkdir n; echo old >n/view.lmp; chown -R nobody n; chmod ";
+        QTest::newRow("read_only_refused")
+            << byNobody + "444 n/view.lmp" << nobody << QByteArray("n/view.lmp") << int(Refused);
+        QTest::newRow("others_owner_kept")
+            << byNobody + "604 n/view.lmp; chown root n" << uid_t(0) << QByteArray("n/view.lmp") << int(Atomic);
+        QTest::newRow("owner_not_keepable")
+            << byNobody + "666 n/view.lmp; chown root n/view.lmp" << nobody << QByteArray("n/view.lmp") << int(InPlace);
+        QTest::newRow("unwritable_directory")
+            << byNobody + "555 n" << nobody << QByteArray("n/view.lmp") << int(InPlace);
     }
     void sharedDirectory()
     {
@@ -292,11 +277,8 @@ private Q_SLOTS:
         QFETCH(uid_t, saver);
         QFETCH(QByteArray, path);
         QFETCH(int, route);
-        // Debian's defaults, one test process at a time.
-        const int lock = ::open("/tmp/krcommon-fs-protected.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        const QByteArray found = ::flock(lock, LOCK_EX) == 0 ? protect("1 1 1 2") : "";
-        const auto restore = qScopeGuard([&] { protect(found), ::close(lock); });
-        if (::geteuid() != 0 || found.isEmpty())
+        const LinkProtections debianDefaults("1 1 1 2");
+        if (!debianDefaults.isSet())
             QSKIP("needs root, and the kernel's link protections settable");
         QTemporaryDir tmp;
         const QByteArray dir = tmp.path().toLatin1(), target = dir + '/' + path;
@@ -364,7 +346,8 @@ private Q_SLOTS:
         const pid_t watcher = ::fork();
         if (watcher == 0) {
             const int events = ::inotify_init1(IN_CLOEXEC), dirFd = ::open(dir.constData(), O_RDONLY | O_CLOEXEC);
-            if (!becomeNobody() || ::inotify_add_watch(events, dir.constData(), IN_CREATE | IN_MOVED_TO) < 0)
+            if (!becomeUser(nobody, nobody) ||
+                ::inotify_add_watch(events, dir.constData(), IN_CREATE | IN_MOVED_TO) < 0)
                 exitChild(99);
             (void)!::write(ready[1], "", 1);
             int opened = 0;

@@ -3,4 +3,3 @@
 
 krcommon_add_test(pathlisttest SOURCES pathlisttest.cpp LIBRARIES KrCommonInternal)
 krcommon_add_test(lmfileformattest SOURCES lmfileformattest.cpp LIBRARIES KrCommonInternal)
-krcommon_add_test(lmfileroundtriptest SOURCES lmfileroundtriptest.cpp LIBRARIES KrCommonInternal)

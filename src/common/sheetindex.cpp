@@ -341,8 +341,7 @@ private:
 
 Rects sheetRects(const std::vector<SheetScope> &sheets)
 {
-    Rects rects;
-    rects.reserve(sheets.size());
+    Rects rects; // not reserved: without a sheet of area nothing is allocated
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const SheetScope &s = sheets[i];
         // NOTE: false for NaN too: such a sheet contains no point.
