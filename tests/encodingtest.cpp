@@ -67,8 +67,9 @@ private Q_SLOTS:
             {"EUC-JP", "\x8F\xA1"}, {"CESU-8", "\xED\xA0"}, {"UTF-7", "+AG"}, {"ISO-2022-JP", "\x1B$B\x30"},
             {"UTF-16LE", "C"}};
         for (const auto &[name, cut] : cutOff)
-            QTest::addRow("cut_off_%s", name) << QByteArray(name) << true << "AB" + cut << 2 + cut.size() << true
-                                              << QTextCodec::codecForName(name)->toUnicode("AB").toUtf8() + fffd;
+            if (QTextCodec::codecForName(name)) // Qt without ICU (Windows) has no CESU-8 or UTF-7
+                QTest::addRow("cut_off_%s", name) << QByteArray(name) << true << "AB" + cut << 2 + cut.size() << true
+                                                  << QTextCodec::codecForName(name)->toUnicode("AB").toUtf8() + fffd;
         // Characters GBK cannot represent become '?'; ill-formed UTF-8 is the code-page test's.
         QTest::newRow("emoji_to_gbk") << gbk << false << QByteArray("\xF0\x9F\x98\x80!") << 5 << true
                                       << QByteArray("?!");
@@ -91,12 +92,8 @@ private Q_SLOTS:
         QFETCH(bool, ok);
         QFETCH(QByteArray, expected);
 #ifdef _WIN32
-        static const QByteArrayList icuOnly{
-            "gbk_euro_and_pua",     "gbk_lead_before_space", "gbk_truncated_before_terminator", "utf8_truncated_to_gbk",
-            "utf8_overlong_to_gbk", "utf8_surrogate_to_gbk", "utf8_stray_continuation",         "emoji_to_gbk"};
-        if (icuOnly.contains(QTest::currentDataTag()))
-            QSKIP("ICU's GBK: Qt's own GBK codec on Windows has no euro sign, drops what it cannot map and takes "
-                  "the byte after a stray lead byte, the terminator too");
+        if (QTest::currentDataTag() == QByteArray("gbk_euro_and_pua"))
+            QSKIP("Qt's own GBK table, on Windows, has no euro sign at 0x80");
 #endif
         const LocalCodec local(codec);
 
