@@ -1,11 +1,33 @@
 # SPDX-License-Identifier: MIT
 # The shared library exports its public classes and nothing of its platform
-# layer or internal classes. Argument: LIBRARY.
-find_program(NM nm REQUIRED)
-execute_process(COMMAND ${NM} -D -C --defined-only ${LIBRARY}
-  OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+# layer or internal classes. Arguments: LIBRARY; OBJDUMP for a Windows DLL,
+# whose export table must hold nothing but members of the public classes and
+# of the records (Block, SheetScope), their vtables and type information.
+if(OBJDUMP)
+  string(REGEX REPLACE "objdump$" "c++filt" CXXFILT "${OBJDUMP}")
+  execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} COMMAND ${CXXFILT}
+    OUTPUT_VARIABLE table RESULT_VARIABLE result)
+  # The export table's lines "\t[ <ordinal>] <name>", without their brackets.
+  string(FIND "${table}" "[Ordinal/Name Pointer] Table" at)
+  string(SUBSTRING "${table}" ${at} -1 table)
+  string(REGEX REPLACE "\n\t\\[ *[0-9]+\\] " "\nexport: " table "${table}")
+  string(REGEX MATCHALL "\nexport: [^\n]+" names "${table}")
+  if(NOT result EQUAL 0 OR NOT names)
+    message(FATAL_ERROR "no export table read from ${LIBRARY}")
+  endif()
+  foreach(name IN LISTS names)
+    if(NOT name MATCHES "^\nexport: ((typeinfo for |vtable for )?(CKrCommon|CKrLumoParaFile)|Block|SheetScope)(::|$)")
+      message(FATAL_ERROR "exported beyond the public classes: ${name}")
+    endif()
+  endforeach()
+  string(REPLACE ";" "\n" symbols "${names}")
+else()
+  find_program(NM nm REQUIRED)
+  execute_process(COMMAND ${NM} -D -C --defined-only ${LIBRARY}
+    OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${LIBRARY}")
+  endif()
 endif()
 
 foreach(expected

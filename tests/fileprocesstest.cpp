@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // CKrCommon::compareFile against GNU cmp on real files, and
-// killProcessFromName on copies of a small program that the test starts
-// itself under a random name: nothing else can match, and only the test's own
-// children are ever signalled.
-#include "testhelpers.h"
+// killProcessFromName on copies of a small program (sleep; on Windows the
+// test's sleeper) that the test starts itself under a random name: nothing
+// else can match, and only the test's own children are ever ended.
 #include <CKrCommon.h>
 
 #include <QCoreApplication>
@@ -14,8 +13,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#ifdef _WIN32
+#include <memory>
+#include <vector>
+#else
+#include "testhelpers.h"
 #include <csignal>
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -24,6 +28,7 @@
 #include <unistd.h>
 
 extern char **environ;
+#endif
 
 using Results = QList<bool>;
 
@@ -36,6 +41,7 @@ const QByteArray gbkName("\xC4\xE3\xCD\xBC"); // not valid UTF-8
 // examine (as root, the caller is nobody) with a forged argv[0].
 enum How { plain = 0, removed = 1, leaderExits = 2, forged = 4 };
 
+#ifndef _WIN32
 // A copy of this test run with this variable set ends its main thread at once.
 [[maybe_unused]] const bool leaderExitsHere = [] {
     if (!qEnvironmentVariableIsSet("KRCOMMON_LEADER_EXITS"))
@@ -44,12 +50,13 @@ enum How { plain = 0, removed = 1, leaderExits = 2, forged = 4 };
     ::syscall(SYS_exit, 0); // this thread only, without unwinding the loader's frames
     return true;
 }();
+#endif
 
-void write(const QByteArray &path, const QByteArray &content, mode_t mode = 0644)
+void write(const QByteArray &path, const QByteArray &content)
 {
-    const int fd = ::open(path.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
-    QVERIFY(fd >= 0 && ::write(fd, content.constData(), size_t(content.size())) == content.size());
-    ::close(fd);
+    std::FILE *file = std::fopen(path.constData(), "wb"); // the name's own bytes
+    QVERIFY(file && std::fwrite(content.constData(), 1, size_t(content.size()), file) == size_t(content.size()));
+    std::fclose(file);
 }
 
 } // namespace
@@ -61,6 +68,36 @@ class FileProcessTest : public QObject
 private:
     QTemporaryDir m_dir;
     QByteArray m_unique;
+#ifdef _WIN32
+    std::vector<std::unique_ptr<QProcess>> m_children; // started and not yet seen to end
+
+    // Starts a copy of the sleeper named @p exe (the ANSI code page's bytes).
+    void start(const QByteArray &exe, int)
+    {
+        const QString path = m_dir.filePath(QString::fromLocal8Bit(exe));
+        QVERIFY(QFile::exists(path) || QFile::copy(QStringLiteral(KRCOMMON_SLEEPER), path));
+        m_children.push_back(std::make_unique<QProcess>());
+        m_children.back()->start(path, QStringList());
+        QVERIFY(m_children.back()->waitForStarted());
+    }
+    static int kill(const QByteArray &name, bool)
+    {
+        return CKrCommon::GetSingleTon().killProcessFromName(name.isNull() ? nullptr : name.constData());
+    }
+    // Waits for the child a call ended: TerminateProcess gave it 0, the sleeper ends with 3.
+    bool reapTerminated()
+    {
+        for (;;) {
+            for (auto it = m_children.begin(); it != m_children.end(); ++it) {
+                if ((*it)->state() == QProcess::NotRunning || (*it)->waitForFinished(10)) {
+                    const bool terminated = (*it)->exitStatus() == QProcess::NormalExit && (*it)->exitCode() == 0;
+                    m_children.erase(it);
+                    return terminated;
+                }
+            }
+        }
+    }
+#else
     QList<pid_t> m_children; // started and not yet reaped
 
     // Starts a copy of sleep (of this test for leaderExits) named @p exe;
@@ -71,7 +108,8 @@ private:
         const QByteArray path = QFile::encodeName(m_dir.path()) + '/' + exe;
         if (::access(path.constData(), F_OK) != 0) { // a running copy cannot be rewritten
             QVERIFY(program.open(QIODevice::ReadOnly));
-            write(path, program.readAll(), how & forged ? 0111 : 0755); // unreadable: not to be examined
+            write(path, program.readAll());
+            ::chmod(path.constData(), how & forged ? 0111 : 0755); // unreadable: not to be examined
         }
         const QByteArray argv0 = how & forged ? "Forged" + m_unique : path;
         const char *argv[] = {argv0.constData(), "20", nullptr}, *env[] = {"KRCOMMON_LEADER_EXITS=1", nullptr};
@@ -96,6 +134,7 @@ private:
             inChild([text] { return int(CKrCommon::GetSingleTon().killProcessFromName(text)); }, nobody, nobody);
         return result == 0 || result == 1 ? result : 2;
     }
+#endif
 
 private Q_SLOTS:
     void initTestCase()
@@ -103,13 +142,23 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid() && QDir::setCurrent(m_dir.path()));
         m_unique = QByteArray::number(QRandomGenerator::system()->generate64(), 36);
     }
-    void cleanupTestCase() { QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir.path()}); }
+    void cleanupTestCase()
+    {
+        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir.path()});
+    }
     void cleanup()
     {
+#ifdef _WIN32
+        for (const auto &process : m_children) {
+            process->kill();
+            process->waitForFinished();
+        }
+#else
         for (const pid_t pid : qAsConst(m_children)) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
         }
+#endif
         m_children.clear();
     }
 
@@ -150,9 +199,13 @@ private Q_SLOTS:
         QFETCH(QByteArray, first);
         QFETCH(QByteArray, second);
         QFETCH(bool, equal);
+#ifdef _WIN32
+        if (first.startsWith('/'))
+            QSKIP("a Linux kernel file");
+#endif
         for (const char *name : {"a", "b", gbkName.constData()})
-            ::unlink(name);
-        ::rmdir("d");
+            std::remove(name);
+        QDir().rmdir(QStringLiteral("d"));
         QByteArray content(size, '\0');
         QRandomGenerator(uint(size + changed)).fillRange(reinterpret_cast<quint32 *>(content.data()), size / 4);
         if (size == 100)
@@ -164,6 +217,11 @@ private Q_SLOTS:
         const bool copied = first.startsWith("/proc/") || first.startsWith("/sys/");
         QVERIFY(!copied || kernelFile.open(QIODevice::ReadOnly));
         write("b", copied ? kernelFile.readAll() : content + QByteArray(extra, 'x'));
+#ifdef _WIN32
+        write(gbkName, content);
+        QVERIFY(QDir().mkdir(QStringLiteral("d")));
+        QCOMPARE(CKrCommon::GetSingleTon().compareFile(first.constData(), second.constData()), equal);
+#else
         ::unlink("z");
         QVERIFY(::mkdir("d", 0755) == 0 && ::link("a", gbkName.constData()) == 0 && ::symlink("/dev/zero", "z") == 0);
 
@@ -178,6 +236,7 @@ private Q_SLOTS:
             QCOMPARE(QProcess::execute(QStringLiteral("cmp"), {QStringLiteral("-s"), QString::fromLatin1(first),
                                                                QString::fromLatin1(second)}) == 0,
                      equal);
+#endif
         QVERIFY(!CKrCommon::GetSingleTon().compareFile(nullptr, first.constData()));
         QVERIFY(!CKrCommon::GetSingleTon().compareFile(first.constData(), nullptr));
     }
@@ -190,6 +249,11 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("name"); // null for a null pointer
         QTest::addColumn<Results>("results"); // of successive calls
         const QByteArray exe = "Krk" + m_unique + ".Bin";
+#ifdef _WIN32
+        const QByteArray own = m_unique + ".Bin"; // without an extension Windows would look for .exe
+#else
+        const QByteArray own = m_unique;
+#endif
         QTest::newRow("same_name") << exe << +plain << 1 << exe << Results{true, false};
         QTest::newRow("other_case") << exe << +plain << 1 << exe.toUpper() << Results{true};
         QTest::newRow("without_extension") << exe << +plain << 1 << exe.chopped(4) << Results{false};
@@ -204,8 +268,8 @@ private Q_SLOTS:
         QTest::newRow("forged_argv0") << "Fg" + exe << +forged << 1 << "Forged" + m_unique << Results{false};
         // GBK 你 (C4 E3) against 浜 (E4 E3): equal only under Latin-1 case folding.
         QTest::newRow("latin1_case_differs")
-            << gbkName + m_unique << +plain << 1 << "\xE4\xE3\xCD\xBC" + m_unique << Results{false};
-        QTest::newRow("gbk_name") << gbkName + m_unique << +plain << 1 << gbkName + m_unique << Results{true};
+            << gbkName + own << +plain << 1 << "\xE4\xE3\xCD\xBC" + own << Results{false};
+        QTest::newRow("gbk_name") << gbkName + own << +plain << 1 << gbkName + own << Results{true};
     }
     void killProcessFromName()
     {
@@ -214,12 +278,24 @@ private Q_SLOTS:
         QFETCH(int, copies);
         QFETCH(QByteArray, name);
         QFETCH(Results, results);
+#ifdef _WIN32
+        if (how != plain)
+            QSKIP(how & removed       ? "a running program's file cannot be removed on Windows"
+                  : how & leaderExits ? "ends the main thread with a Linux system call"
+                                      : "forges argv[0], from which Windows never takes the name");
+#endif
         for (int i = 0; i < copies; ++i)
             start(exe, how);
         for (const bool result : results) {
             QCOMPARE(kill(name, how & forged), int(result));
             if (!result)
                 continue;
+#ifdef _WIN32
+            QVERIFY(reapTerminated());
+        }
+        for (const auto &process : m_children)
+            QCOMPARE(process->state(), QProcess::Running);
+#else
             // A child the call missed ends by itself after 20 s, not by SIGKILL.
             int status = 0;
             QVERIFY(m_children.removeOne(::wait(&status)));
@@ -227,6 +303,7 @@ private Q_SLOTS:
         }
         for (const pid_t pid : qAsConst(m_children))
             QCOMPARE(::waitpid(pid, nullptr, WNOHANG), 0); // still running
+#endif
     }
 };
 

@@ -13,6 +13,10 @@ set_tests_properties(package_install PROPERTIES FIXTURES_SETUP krcommon_package)
 # host project against the installed package, with this build's compiler and
 # flags (so sanitizer builds stay consistent).
 function(krcommon_add_host_test name project_dir)
+  set(cross_options)
+  if(CMAKE_CROSSCOMPILING)
+    set(cross_options -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE})
+  endif()
   add_test(NAME ${name}
     COMMAND ${CMAKE_CTEST_COMMAND}
       --build-and-test ${project_dir} ${CMAKE_CURRENT_BINARY_DIR}/${name}
@@ -23,12 +27,26 @@ function(krcommon_add_host_test name project_dir)
         -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}
         "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
         -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+        ${cross_options}
       --test-command ${CMAKE_CTEST_COMMAND} --output-on-failure)
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED krcommon_package)
+  krcommon_test_environment(${name} ${KRCOMMON_TEST_PREFIX}/${CMAKE_INSTALL_BINDIR})
 endfunction()
 
 # The example host, found through find_package().
 krcommon_add_host_test(package_find_package ${PROJECT_SOURCE_DIR}/examples/viewer-prep)
+
+# On Windows the suites already run against the DLL, and pkg-config is no
+# Windows host's tool.
+if(WIN32)
+  add_test(NAME exported_symbols
+    COMMAND ${CMAKE_COMMAND}
+      -DLIBRARY=$<TARGET_FILE:KrCommon>
+      -DOBJDUMP=${CMAKE_OBJDUMP}
+      -P ${CMAKE_CURRENT_SOURCE_DIR}/exported_symbols.cmake)
+  return()
+endif()
+
 # The public-API suites, built as a host would build them.
 krcommon_add_host_test(package_public_api ${CMAKE_CURRENT_SOURCE_DIR}/installed)
 

@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <optional>
-#include <sys/wait.h>
 
 // gcc names its sanitizers with macros, clang with __has_feature.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -23,7 +22,7 @@
 namespace {
 
 // The memory the system can give without swapping, in bytes.
-qint64 availableMemory()
+[[maybe_unused]] qint64 availableMemory()
 {
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     const QByteArray text = meminfo.open(QIODevice::ReadOnly) ? meminfo.readAll() : QByteArray();
@@ -34,7 +33,7 @@ qint64 availableMemory()
 
 // A path of INT_MAX + 2 bytes whose only separator is its last byte, copied
 // once (to 4 GiB in all).
-bool beyondIntMaxChild()
+[[maybe_unused]] bool beyondIntMaxChild()
 {
     CKrCommon &common = CKrCommon::GetSingleTon();
     const std::size_t size = std::size_t(INT_MAX) + 2;
@@ -127,12 +126,15 @@ private Q_SLOTS:
     // findIndex has no int for a position beyond INT_MAX; the others work on the whole string.
     void beyondIntMax()
     {
-#ifdef KRCOMMON_TEST_SANITIZED
+#if defined(KRCOMMON_TEST_SANITIZED)
         QSKIP("needs more memory than a sanitizer build can spare");
-#endif
+#elif defined(_WIN32)
+        QSKIP("keeps its 4 GiB in a forked child");
+#else
         if (availableMemory() < (qint64(5) << 30))
             QSKIP("needs 5 GiB of available memory");
         QCOMPARE(inChild([] { return int(!beyondIntMaxChild()); }), 0);
+#endif
     }
 };
 

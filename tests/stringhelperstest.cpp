@@ -98,7 +98,8 @@ private Q_SLOTS:
     void degenerateWidthsLeaveTextUnchanged()
     {
         QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kDegenerateWidthsChild)});
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kDegenerateWidthsChild)},
+                    QIODevice::ReadOnly | QIODevice::Text); // "\n" also where text ends in "\r\n"
         QVERIFY2(child.waitForFinished(20000), "insertLineBreak did not return");
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);

@@ -12,10 +12,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <unistd.h>
+#ifndef _WIN32
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 // Sets Qt's local codec for one test, as a host may, and puts the previous one back.
 class LocalCodec
@@ -59,6 +61,7 @@ inline QByteArray sh(const QByteArray &dir, const QByteArray &script)
     return sh.readAll();
 }
 
+#ifndef _WIN32 // children by fork(), other users and link protections are Linux's
 // A coverage build writes its counters in the exit handlers of each object
 // (the test and the shared library), which _exit skips, and as the user who
 // ran the suite; so its children keep root as the saved user ID and end with
@@ -138,5 +141,6 @@ private:
     int m_lock;
     QByteArray m_found;
 };
+#endif
 
 #endif

@@ -44,7 +44,20 @@ std::unique_ptr<CodecBytes> classify(const QTextCodec *codec)
     bytes->multibyte = probe != 0;
     for (int t = 0; bytes->multibyte && t < 0x100; ++t) {
         const char pair[] = {char(probe), char(t)};
-        bytes->trail[std::size_t(t)] = codec->toUnicode(pair, 2).toUcs4().size() == 1;
+        bool trail = codec->toUnicode(pair, 2).toUcs4().size() == 1;
+        // Qt's own codecs (no ICU) take an ASCII byte after a lead byte into
+        // one U+FFFD even where no pair has it as its second byte.
+        if (trail && t < 0x80) {
+            trail = false;
+            for (int lead = probe; !trail && lead < 0x100; ++lead) {
+                const char other[] = {char(lead), char(t)};
+                QTextCodec::ConverterState state;
+                if (bytes->lead[std::size_t(lead)])
+                    codec->toUnicode(other, 2, &state);
+                trail = bytes->lead[std::size_t(lead)] && state.invalidChars == 0;
+            }
+        }
+        bytes->trail[std::size_t(t)] = trail;
     }
     return bytes;
 }

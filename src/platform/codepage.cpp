@@ -9,9 +9,12 @@
 #include <QTextCodec>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 
 namespace krcommon::platform {
@@ -121,6 +124,90 @@ void decodeUtf8(const char *text, std::size_t size, char16_t *scratch, std::size
         sink(scratch, utf8::decode(text, end, scratch, capacity));
 }
 
+// NOTE: Qt's own two-byte codecs (Windows builds, and builds without ICU)
+// read a lead byte and whatever byte follows as one character: a stray lead
+// byte takes a "/", a space or the zero terminator with it. ICU, and so the
+// library, replaces the lead byte alone and reads the ASCII byte after it on
+// its own; these tables find where that differs.
+struct LeadBytes {
+    const QTextCodec *codec = nullptr;
+    std::array<bool, 256> lead{};                   // opens a two-byte character
+    std::array<std::array<bool, 128>, 128> stray{}; // [lead - 0x80][byte]: the pair is ill-formed
+};
+
+// The codec's lead bytes when all its characters have one or two bytes, else null.
+const LeadBytes *leadBytesOf(const QTextCodec *codec)
+{
+    static std::mutex lock;
+    static std::vector<std::pair<const QTextCodec *, std::unique_ptr<LeadBytes>>> known;
+    const std::lock_guard<std::mutex> guard(lock);
+    for (const auto &[knownCodec, bytes] : known) {
+        if (knownCodec == codec)
+            return bytes.get();
+    }
+    auto bytes = std::make_unique<LeadBytes>();
+    bytes->codec = codec;
+    bool pairsOnly = true;
+    for (int b = 0x80; b < 0x100 && pairsOnly; ++b) {
+        const char first = char(b);
+        QTextCodec::ConverterState alone;
+        codec->toUnicode(&first, 1, &alone);
+        bytes->lead[std::size_t(b)] = alone.remainingChars > 0;
+        for (int t = 0; bytes->lead[std::size_t(b)] && t < 0x100; ++t) {
+            const char pair[] = {first, char(t)};
+            QTextCodec::ConverterState state;
+            codec->toUnicode(pair, 2, &state);
+            pairsOnly = pairsOnly && state.remainingChars == 0;
+            if (t < 0x80)
+                bytes->stray[std::size_t(b - 0x80)][std::size_t(t)] = state.invalidChars > 0;
+        }
+    }
+    if (!pairsOnly)
+        bytes.reset();
+    known.emplace_back(codec, std::move(bytes));
+    return known.back().second.get();
+}
+
+// Decodes with one of Qt's own codecs that keep partial characters in their
+// ConverterState; a character cut off at the end becomes U+FFFD.
+template<typename Sink>
+void decodeWithQt(const QTextCodec *codec, const char *text, std::size_t size, std::size_t chunk, Sink &&sink)
+{
+    const char16_t replacement = 0xFFFD;
+    const LeadBytes *const leads = leadBytesOf(codec);
+    const char *const end = text + size;
+    const char *piece = text; // decoded up to here
+    std::optional<QTextCodec::ConverterState> state;
+    state.emplace();
+    const auto decode = [&](const char *to) {
+        for (; piece < to;) {
+            const std::size_t n = std::min(chunk, std::size_t(to - piece));
+            const QString units = codec->toUnicode(piece, int(n), &*state);
+            sink(asUnits(units), std::size_t(units.size()));
+            piece += n;
+        }
+        if (state->remainingChars > 0)
+            sink(&replacement, 1);
+        state.emplace();
+    };
+    for (const char *p = text; leads && p + 1 < end;) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (!leads->lead[byte]) {
+            ++p;
+            continue;
+        }
+        const auto next = static_cast<unsigned char>(p[1]);
+        if (next >= 0x80 || !leads->stray[byte - 0x80][next]) {
+            p += 2;
+            continue;
+        }
+        decode(p);
+        sink(&replacement, 1);
+        piece = ++p;
+    }
+    decode(end);
+}
+
 // Decodes local code page bytes into UTF-16 pieces handed to sink(units, count).
 template<typename Sink>
 void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::size_t size, char16_t *scratch,
@@ -145,21 +232,9 @@ void decodeLocal(const QTextCodec *codec, Route route, const char *text, std::si
             done += n;
         }
         return;
-    case Route::Streaming: {
-        QTextCodec::ConverterState state;
-        for (std::size_t done = 0; done < size;) {
-            const std::size_t n = std::min(chunk, size - done);
-            const QString units = codec->toUnicode(text + done, int(n), &state);
-            sink(asUnits(units), std::size_t(units.size()));
-            done += n;
-        }
-        // A zero byte ends a truncated sequence, which then comes out as U+FFFD
-        // before the zero's own U+0000; the codec would otherwise drop it.
-        const QString tail = codec->toUnicode("", 1, &state);
-        const auto kept = tail.endsWith(QChar(0)) ? tail.size() - 1 : tail.size();
-        sink(asUnits(tail), std::size_t(kept));
+    case Route::Streaming:
+        decodeWithQt(codec, text, size, chunk, sink);
         return;
-    }
     case Route::WholePass: {
         if (size > std::size_t(INT_MAX))
             throw std::length_error("krcommon: text too long for the local codec");
@@ -204,8 +279,7 @@ public:
                                    [&out](const char *data, std::size_t size) { append(out, data, size); });
                 return;
             }
-            const QByteArray encoded = m_codec->fromUnicode(asQChars(units), int(count), &m_state);
-            append(out, encoded.constData(), std::size_t(encoded.size()));
+            encodeWithQt(units, count, out);
             return;
         }
         case Route::WholePass:
@@ -229,11 +303,10 @@ public:
                                    [&out](const char *data, std::size_t size) { append(out, data, size); });
                 return;
             }
-            // U+0000 ends a waiting high surrogate, which then becomes '?'.
-            const char16_t zero = 0;
-            const QByteArray tail = m_codec->fromUnicode(asQChars(&zero), 1, &m_state);
-            const auto kept = tail.endsWith('\0') ? tail.size() - 1 : tail.size();
-            append(out, tail.constData(), std::size_t(kept));
+            // A high surrogate left waiting at the end becomes '?'.
+            if (m_high)
+                append(out, "?", 1);
+            m_high = 0;
             return;
         }
         case Route::WholePass: {
@@ -245,11 +318,59 @@ public:
     }
 
 private:
+    // NOTE: Qt's own GBK codec drops a character it cannot encode, and Qt's
+    // codecs write a character beyond the basic plane as two '?'. A text the
+    // codec encodes whole is taken as it is; otherwise each character is
+    // encoded alone, one '?' for each it lacks.
+    template<typename Out>
+    void encodeWithQt(const char16_t *units, std::size_t count, Out &out)
+    {
+        const char16_t *const end = units + count;
+        if (m_high == 0 && (count == 0 || !QChar::isHighSurrogate(end[-1]))) {
+            QTextCodec::ConverterState state;
+            const QByteArray encoded = m_codec->fromUnicode(asQChars(units), int(count), &state);
+            if (state.invalidChars == 0) {
+                append(out, encoded.constData(), std::size_t(encoded.size()));
+                return;
+            }
+        }
+        for (const char16_t *u = units; u < end; ++u) {
+            if (m_high && QChar::isLowSurrogate(*u)) {
+                const char32_t code = QChar::surrogateToUcs4(m_high, *u);
+                m_high = 0;
+                if (!isDefaultIgnorable(code))
+                    append(out, "?", 1); // no code page of Qt's own holds these
+                continue;
+            }
+            if (m_high)
+                append(out, "?", 1);
+            m_high = QChar::isHighSurrogate(*u) ? *u : 0;
+            if (m_high || isDefaultIgnorable(*u))
+                continue;
+            QTextCodec::ConverterState state;
+            const QByteArray encoded = m_codec->fromUnicode(asQChars(u), 1, &state);
+            if (state.invalidChars > 0 || encoded.isEmpty())
+                append(out, "?", 1);
+            else
+                append(out, encoded.constData(), std::size_t(encoded.size()));
+        }
+    }
+
+    // Characters that a code page lacking them leaves out rather than writing '?', as ICU does.
+    static bool isDefaultIgnorable(char32_t c)
+    {
+        return c == 0xAD || c == 0x34F || c == 0x61C || (c >= 0x115F && c <= 0x1160) || (c >= 0x17B4 && c <= 0x17B5) ||
+               (c >= 0x180B && c <= 0x180E) || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+               (c >= 0x2060 && c <= 0x206F) || c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF ||
+               c == 0xFFA0 || (c >= 0xFFF0 && c <= 0xFFF8) || (c >= 0x1BCA0 && c <= 0x1BCA3) ||
+               (c >= 0x1D173 && c <= 0x1D17A) || (c >= 0xE0000 && c <= 0xE0FFF);
+    }
+
     QTextCodec *m_codec;
     Route m_route;
     IcuConverter *m_icu;
     utf8::Encoder m_utf8;
-    QTextCodec::ConverterState m_state;
+    char16_t m_high = 0; // a high surrogate waiting for the next piece
     QString m_whole;
 };
 

@@ -95,6 +95,14 @@ public:
 
 private:
     bool adopt(int fd);
+#ifdef _WIN32
+    bool start(std::wstring dir, const std::wstring &pattern);
+    void *m_find = nullptr;  // the FindFirstFileW search
+    bool m_pending = false;  // FindFirstFileW's entry is not delivered yet
+    std::wstring m_dir;      // the searched directory, "\\?\" form, ending in "\"
+    std::wstring m_wideName; // the last delivered entry's name,
+    std::string m_name;      // and the same in the ANSI code page
+#endif
 
     int m_fd = -1;
     bool m_ended = false; // next() has delivered every entry

@@ -92,6 +92,10 @@ private:
     bool flushBuffer();
     void fail(int error);
 
+#ifdef _WIN32
+    std::wstring m_wideTarget; // both "\\?\" paths
+    std::wstring m_wideTemp;
+#endif
     int m_fd = -1;       // where the content goes: the temporary file, or the target in place
     int m_targetFd = -1; // the target, opened for writing
     int m_dirFd = -1;    // the target's directory; names below are relative to it
