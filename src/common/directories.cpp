@@ -33,7 +33,7 @@ namespace {
 std::string localBytes(const QString &path)
 {
     const QByteArray bytes = QTextCodec::codecForLocale()->fromUnicode(path);
-    return std::string(bytes.constData());
+    return {bytes.constData()};
 }
 
 // NOTE: the searches held open at once, whatever the depth. A directory
