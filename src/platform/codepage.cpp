@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 namespace krcommon::platform {
 
@@ -72,6 +73,19 @@ void append(std::vector<char> &out, const char *data, std::size_t size)
 void append(std::u16string &out, const char16_t *data, std::size_t size)
 {
     out.append(data, size);
+}
+
+// Output written over the input it comes from, behind the input read so far.
+// It goes through a StackBuffer: writing each character right behind the bytes
+// still to be read was measured slower than gathering it first.
+struct OverInput {
+    char *end;
+};
+
+void append(OverInput &out, const char *data, std::size_t size)
+{
+    std::memmove(out.end, data, size);
+    out.end += size;
 }
 
 template<typename Out>
@@ -335,6 +349,11 @@ struct StackBuffer {
     }
 
     void finish(char *o) { append(out, data, std::size_t(o - data)); }
+
+    // Whether a character of @p bytes, read from @p read bytes, may be written:
+    // over the input only when it is no longer, so the output never reaches
+    // input not yet read.
+    static bool fits(std::size_t bytes, std::size_t read) { return !std::is_same_v<Out, OverInput> || bytes <= read; }
 };
 
 // Decodes with the code page's table up to the first byte it does not hold,
@@ -378,7 +397,8 @@ const char *decodeWithTable(const DoubleByteTable &table, bool ascii, const char
 }
 
 // Encodes UTF-8 with the code page's table up to the first character it does
-// not hold (and any beyond the basic plane); returns where it stopped.
+// not hold (and any beyond the basic plane, or one that does not fit);
+// returns where it stopped.
 template<typename Out>
 const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char *p, const char *end, Out &out)
 {
@@ -411,7 +431,7 @@ const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char
             }
         }
         const std::uint16_t encoded = table.encodings[code];
-        if (encoded == DoubleByteTable::none)
+        if (encoded == DoubleByteTable::none || !StackBuffer<Out>::fits(encoded >= 0x100 ? 2 : 1, std::size_t(length)))
             break;
         o = buffer.room(o);
         if (encoded >= 0x100)
@@ -561,11 +581,54 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
     }
     reserveFor(out, size, 1, 1);
     const char *p = text + utf8::bomLength(text, size);
-    IcuConverter *const streaming = route == Route::Streaming ? icu : nullptr;
-    if (streaming && table)
-        p = encodeWithTable(*table, streaming->asciiTransparent(), p, end, out);
+    if (const DoubleByteTable *const encodings = encodingTable())
+        p = encodeWithTable(*encodings, icu->asciiTransparent(), p, end, out);
+    encodeRest(p, end, out);
+}
+
+void Transcoder::runInPlace(std::string &text)
+{
+    const std::size_t size = text.size();
+    if (keepsAsItIs(text.data(), size))
+        return;
+    const DoubleByteTable *const encodings = m_direction == Direction::Utf8ToLocal ? encodingTable() : nullptr;
+    if (!encodings) {
+        std::string out;
+        convert(text.data(), size, out);
+        text.swap(out);
+        return;
+    }
+    // NOTE: the table's characters are never longer than their UTF-8, '?' for
+    // those the code page lacks and for ill-formed bytes included (checked for
+    // each one by StackBuffer::fits), so the output goes over the input.
+    char *const data = text.data();
+    const char *const end = data + size;
+    OverInput written{data};
+    const char *const p =
+        encodeWithTable(*encodings, m_icu->asciiTransparent(), data + utf8::bomLength(data, size), end, written);
+    if (p == end) {
+        text.resize(std::size_t(written.end - data));
+        return;
+    }
+    std::string out;
+    reserveFor(out, size, 1, 1);
+    out.assign(data, written.end);
+    encodeRest(p, end, out);
+    text.swap(out);
+}
+
+const DoubleByteTable *Transcoder::encodingTable() const
+{
+    return m_route == Route::Streaming && m_icu ? m_icu->table() : nullptr;
+}
+
+template<typename Out>
+void Transcoder::encodeRest(const char *p, const char *end, Out &out)
+{
     if (p == end)
         return;
+    const Route route = m_route;
+    IcuConverter *const streaming = route == Route::Streaming ? m_icu : nullptr;
     allocateScratch();
     LocalEncoder encoder(m_codec, route, streaming);
     while (p < end) {
