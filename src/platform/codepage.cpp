@@ -328,10 +328,10 @@ struct StackBuffer {
     Out &out;
     char data[4096]; // not filled: only what is written is read
 
-    // The write position, after appending what was written when fewer than 4 bytes are left.
+    // The write position, after appending what was written when fewer than 8 bytes are left.
     char *room(char *o)
     {
-        if (data + sizeof data - o >= 4)
+        if (data + sizeof data - o >= 8)
             return o;
         append(out, data, std::size_t(o - data));
         return data;
@@ -410,6 +410,21 @@ const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char
         unsigned code = u[0];
         int length = 1;
         if (code < 0x80) {
+            if (ascii && e - u >= 8) {
+                // Eight bytes copied at once, of which the ASCII ones count:
+                // paths hold many short runs, not worth a call each.
+                o = buffer.room(o);
+                std::memcpy(o, u, 8);
+                const std::size_t n = utf8::asciiPrefix8(u);
+                o += n;
+                u += n;
+                if (n == 8) {
+                    const std::size_t rest = utf8::asciiPrefix(u, e);
+                    o = buffer.put(o, reinterpret_cast<const char *>(u), rest);
+                    u += rest;
+                }
+                continue;
+            }
             if (ascii) {
                 const std::size_t n = utf8::asciiPrefix(u, e);
                 o = buffer.put(o, reinterpret_cast<const char *>(u), n);
