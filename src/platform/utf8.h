@@ -101,13 +101,12 @@ inline std::size_t asciiPrefix8(const unsigned char *p) noexcept
 inline std::size_t asciiPrefix(const unsigned char *p, const unsigned char *end) noexcept
 {
     const unsigned char *const start = p;
-    // Eight bytes at a time while they are all below 0x80.
+    // Eight bytes at a time, the last eight counted at once.
     while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        if (word & 0x8080808080808080ull)
-            break;
-        p += 8;
+        const std::size_t n = asciiPrefix8(p);
+        p += n;
+        if (n < 8)
+            return std::size_t(p - start);
     }
     while (p < end && *p < 0x80)
         ++p;
