@@ -74,15 +74,9 @@ bool convertBytes(Transcoder::Direction direction, std::vector<char> &out, const
 // is outside the contract; reading it as a C string is the simple answer.
 std::string convertString(Transcoder::Direction direction, std::string text)
 {
-    const std::size_t size = std::strlen(text.c_str());
-    Transcoder transcoder(direction, std::min(size + 2, Transcoder::defaultChunk));
-    if (transcoder.keepsAsItIs(text.data(), size)) {
-        text.resize(size);
-        return text;
-    }
-    std::string out;
-    transcoder.run(text.data(), size, out);
-    return out;
+    text.resize(std::strlen(text.c_str()));
+    Transcoder(direction, std::min(text.size() + 2, Transcoder::defaultChunk)).runInPlace(text);
+    return text;
 }
 
 std::size_t textLength(const std::vector<char> &bytes)

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 
 namespace krcommon::platform {
 
@@ -75,6 +76,19 @@ void append(std::vector<char> &out, const char *data, std::size_t size)
 void append(std::u16string &out, const char16_t *data, std::size_t size)
 {
     out.append(data, size);
+}
+
+// Output written over the input it comes from, behind the input read so far.
+// It goes through a StackBuffer: writing each character right behind the bytes
+// still to be read was measured slower than gathering it first.
+struct OverInput {
+    char *end;
+};
+
+void append(OverInput &out, const char *data, std::size_t size)
+{
+    std::memmove(out.end, data, size);
+    out.end += size;
 }
 
 template<typename Out>
@@ -435,10 +449,10 @@ struct StackBuffer {
     Out &out;
     char data[4096]; // not filled: only what is written is read
 
-    // The write position, after appending what was written when fewer than 4 bytes are left.
+    // The write position, after appending what was written when fewer than 8 bytes are left.
     char *room(char *o)
     {
-        if (data + sizeof data - o >= 4)
+        if (data + sizeof data - o >= 8)
             return o;
         append(out, data, std::size_t(o - data));
         return data;
@@ -456,6 +470,11 @@ struct StackBuffer {
     }
 
     void finish(char *o) { append(out, data, std::size_t(o - data)); }
+
+    // Whether a character of @p bytes, read from @p read bytes, may be written:
+    // over the input only when it is no longer, so the output never reaches
+    // input not yet read.
+    static bool fits(std::size_t bytes, std::size_t read) { return !std::is_same_v<Out, OverInput> || bytes <= read; }
 };
 
 // Decodes with the code page's table up to the first byte it does not hold,
@@ -499,7 +518,8 @@ const char *decodeWithTable(const DoubleByteTable &table, bool ascii, const char
 }
 
 // Encodes UTF-8 with the code page's table up to the first character it does
-// not hold (and any beyond the basic plane); returns where it stopped.
+// not hold (and any beyond the basic plane, or one that does not fit);
+// returns where it stopped.
 template<typename Out>
 const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char *p, const char *end, Out &out)
 {
@@ -511,6 +531,21 @@ const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char
         unsigned code = u[0];
         int length = 1;
         if (code < 0x80) {
+            if (ascii && e - u >= 8) {
+                // Eight bytes copied at once, of which the ASCII ones count:
+                // paths hold many short runs, not worth a call each.
+                o = buffer.room(o);
+                std::memcpy(o, u, 8);
+                const std::size_t n = utf8::asciiPrefix8(u);
+                o += n;
+                u += n;
+                if (n == 8) {
+                    const std::size_t rest = utf8::asciiPrefix(u, e);
+                    o = buffer.put(o, reinterpret_cast<const char *>(u), rest);
+                    u += rest;
+                }
+                continue;
+            }
             if (ascii) {
                 const std::size_t n = utf8::asciiPrefix(u, e);
                 o = buffer.put(o, reinterpret_cast<const char *>(u), n);
@@ -532,7 +567,7 @@ const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char
             }
         }
         const std::uint16_t encoded = table.encodings[code];
-        if (encoded == DoubleByteTable::none)
+        if (encoded == DoubleByteTable::none || !StackBuffer<Out>::fits(encoded >= 0x100 ? 2 : 1, std::size_t(length)))
             break;
         o = buffer.room(o);
         if (encoded >= 0x100)
@@ -682,11 +717,54 @@ void Transcoder::convert(const char *text, std::size_t size, Out &out)
     }
     reserveFor(out, size, 1, 1);
     const char *p = text + utf8::bomLength(text, size);
-    IcuConverter *const streaming = route == Route::Streaming ? icu : nullptr;
-    if (streaming && table)
-        p = encodeWithTable(*table, streaming->asciiTransparent(), p, end, out);
+    if (const DoubleByteTable *const encodings = encodingTable())
+        p = encodeWithTable(*encodings, icu->asciiTransparent(), p, end, out);
+    encodeRest(p, end, out);
+}
+
+void Transcoder::runInPlace(std::string &text)
+{
+    const std::size_t size = text.size();
+    if (keepsAsItIs(text.data(), size))
+        return;
+    const DoubleByteTable *const encodings = m_direction == Direction::Utf8ToLocal ? encodingTable() : nullptr;
+    if (!encodings) {
+        std::string out;
+        convert(text.data(), size, out);
+        text.swap(out);
+        return;
+    }
+    // NOTE: the table's characters are never longer than their UTF-8, '?' for
+    // those the code page lacks and for ill-formed bytes included (checked for
+    // each one by StackBuffer::fits), so the output goes over the input.
+    char *const data = text.data();
+    const char *const end = data + size;
+    OverInput written{data};
+    const char *const p =
+        encodeWithTable(*encodings, m_icu->asciiTransparent(), data + utf8::bomLength(data, size), end, written);
+    if (p == end) {
+        text.resize(std::size_t(written.end - data));
+        return;
+    }
+    std::string out;
+    reserveFor(out, size, 1, 1);
+    out.assign(data, written.end);
+    encodeRest(p, end, out);
+    text.swap(out);
+}
+
+const DoubleByteTable *Transcoder::encodingTable() const
+{
+    return m_route == Route::Streaming && m_icu ? m_icu->table() : nullptr;
+}
+
+template<typename Out>
+void Transcoder::encodeRest(const char *p, const char *end, Out &out)
+{
     if (p == end)
         return;
+    const Route route = m_route;
+    IcuConverter *const streaming = route == Route::Streaming ? m_icu : nullptr;
     allocateScratch();
     LocalEncoder encoder(m_codec, route, streaming);
     while (p < end) {

@@ -11,7 +11,8 @@ class QTextCodec;
 
 namespace krcommon::platform {
 class IcuConverter;
-}
+struct DoubleByteTable;
+} // namespace krcommon::platform
 
 // Conversions between the two 8-bit encodings the library knows and UTF-16.
 //
@@ -66,9 +67,6 @@ public:
     Transcoder(const Transcoder &) = delete;
     Transcoder &operator=(const Transcoder &) = delete;
 
-    /** Whether the conversion of @p size bytes of @p text gives these very bytes. */
-    bool keepsAsItIs(const char *text, std::size_t size) const;
-
     /**
      * Appends the conversion of @p size bytes of @p text to @p out.
      * @throw std::bad_alloc, std::length_error when @p out cannot grow
@@ -76,9 +74,23 @@ public:
     void run(const char *text, std::size_t size, std::string &out);
     void run(const char *text, std::size_t size, std::vector<char> &out);
 
+    /**
+     * Replaces @p text by its conversion, written over the text itself where
+     * no character grows.
+     * @throw std::bad_alloc, std::length_error when a new result cannot be allocated
+     */
+    void runInPlace(std::string &text);
+
 private:
     template<typename Out>
     void convert(const char *text, std::size_t size, Out &out);
+    template<typename Out>
+    void encodeRest(const char *text, const char *end, Out &out);
+
+    /** Whether the conversion of @p size bytes of @p text gives these very bytes. */
+    bool keepsAsItIs(const char *text, std::size_t size) const;
+    /** The code page's table for encoding, or null. */
+    const DoubleByteTable *encodingTable() const;
 
     void allocateScratch();
 

@@ -81,17 +81,32 @@ inline int sequenceLength(const unsigned char *p, const unsigned char *end) noex
     return 0;
 }
 
+/** How many of the eight bytes at @p p are ASCII before the first that is not. */
+inline std::size_t asciiPrefix8(const unsigned char *p) noexcept
+{
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const std::uint64_t high = word & 0x8080808080808080ull;
+    return high ? std::size_t(__builtin_ctzll(high)) / 8 : 8;
+#else
+    std::size_t n = 0;
+    while (n < 8 && p[n] < 0x80)
+        ++n;
+    return n;
+#endif
+}
+
 /** Length of the run of ASCII bytes at the start of [p, end). */
 inline std::size_t asciiPrefix(const unsigned char *p, const unsigned char *end) noexcept
 {
     const unsigned char *const start = p;
-    // Eight bytes at a time while they are all below 0x80.
+    // Eight bytes at a time, the last eight counted at once.
     while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        if (word & 0x8080808080808080ull)
-            break;
-        p += 8;
+        const std::size_t n = asciiPrefix8(p);
+        p += n;
+        if (n < 8)
+            return std::size_t(p - start);
     }
     while (p < end && *p < 0x80)
         ++p;
