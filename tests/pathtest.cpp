@@ -8,7 +8,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <optional>
 
 // gcc names its sanitizers with macros, clang with __has_feature.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -104,11 +103,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, withoutSuffix);
         QFETCH(QByteArray, suffix);
         QFETCH(QByteArray, fileName);
-        std::optional<LocalCodec> codec;
+        QByteArray codecName = QTextCodec::codecForLocale()->name();
         for (const QByteArray name : {"GBK", "Big5", "Shift_JIS"}) {
             if (QByteArray(QTest::currentDataTag()).startsWith(name.toLower() + '_'))
-                codec.emplace(name);
+                codecName = name;
         }
+        const LocalCodec codec(codecName);
         CKrCommon &common = CKrCommon::GetSingleTon();
         const std::string p(path.constData(), std::size_t(path.size()));
         QCOMPARE(QByteArray::fromStdString(common.getRootPath(p)), root);
