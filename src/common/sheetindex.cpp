@@ -341,12 +341,15 @@ private:
 
 Rects sheetRects(const std::vector<SheetScope> &sheets)
 {
-    Rects rects; // not reserved: without a sheet of area nothing is allocated
+    Rects rects; // reserved at the first sheet of area: without one nothing is allocated
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const SheetScope &s = sheets[i];
         // NOTE: false for NaN too: such a sheet contains no point.
-        if (s.left < s.right && s.bottom < s.top)
-            rects.add(i, s.left, s.right, s.bottom, s.top);
+        if (!(s.left < s.right && s.bottom < s.top))
+            continue;
+        if (rects.size() == 0)
+            rects.reserve(sheets.size() - i);
+        rects.add(i, s.left, s.right, s.bottom, s.top);
     }
     return rects;
 }
@@ -555,6 +558,17 @@ bool visitByCells(const Rects &sheets, const Rects &blocks, const SheetBlockVisi
     return true;
 }
 
+// Every pair of the two sides, where one of them holds a few rectangles.
+void visitAllPairs(const Rects &sheets, const Rects &blocks, const SheetBlockVisitor &visit)
+{
+    for (std::size_t s = 0; s < sheets.size(); ++s) {
+        for (std::size_t b = 0; b < blocks.size(); ++b) {
+            if (meets(&sheets.xs[2 * s], &blocks.xs[2 * b]) && meets(&sheets.ys[2 * s], &blocks.ys[2 * b]))
+                visit(sheets.owner[s], blocks.owner[b]);
+        }
+    }
+}
+
 Key maxKey(const Rects &a, const Rects &b, std::vector<Interval> Rects::*keys)
 {
     Key max = 1;
@@ -580,7 +594,14 @@ void visitSheetBlockCandidates(const std::vector<SheetScope> &sheets, const std:
     // piled on one spot leave a block or two.
     keepMeeting(blockSide, bounds(sheetSide), false);
     keepMeeting(sheetSide, bounds(blockSide), true);
-    if (sheetSide.size() == 0 || blockSide.size() == 0 || visitByCells(sheetSide, blockSide, visit))
+    // Piles leave few rectangles on one side: then every pair costs less
+    // than building the cells or the sweep.
+    constexpr std::size_t fewRects = 16;
+    if (std::min(sheetSide.size(), blockSide.size()) <= fewRects) {
+        visitAllPairs(sheetSide, blockSide, visit);
+        return;
+    }
+    if (visitByCells(sheetSide, blockSide, visit))
         return;
     assignKeys(sheetSide, blockSide, &Rects::ys, &Rects::sweep);
     assignKeys(sheetSide, blockSide, &Rects::xs, &Rects::tree);
