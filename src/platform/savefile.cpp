@@ -22,8 +22,6 @@ namespace krcommon::platform {
 
 namespace {
 
-// Content is gathered up to this size and written in one call.
-constexpr std::size_t bufferSize = std::size_t(1) << 20;
 // The temporary file is "<start of the target's name>.XXXXXX"; this much of
 // the name is kept at most, and never so much that it passes NAME_MAX.
 constexpr std::size_t maxNameInTemp = 200;
@@ -303,37 +301,6 @@ void RawSaveFile::discardTemp()
     m_tempName.clear();
 }
 
-bool RawSaveFile::write(const char *data, std::size_t size)
-{
-    if (m_fd < 0) {
-        fail(EBADF);
-        return false;
-    }
-    if (m_error != 0)
-        return false;
-    if (size == 0)
-        return true;
-    if (!data) {
-        fail(EINVAL);
-        return false;
-    }
-    // In place the old content stays until commit(): all of it is gathered
-    // first, so an abandoned save leaves the file as it was.
-    if (!m_inPlace && m_buffer.size() + size > bufferSize && !flushBuffer())
-        return false;
-    // Large pieces go straight to the file rather than through the buffer.
-    if (!m_inPlace && size >= bufferSize) {
-        int error = 0;
-        if (!writeAll(m_fd, data, size, error)) {
-            fail(error);
-            return false;
-        }
-        return true;
-    }
-    m_buffer.insert(m_buffer.end(), data, data + size);
-    return true;
-}
-
 bool RawSaveFile::commit()
 {
     if (m_fd < 0) {
@@ -411,21 +378,13 @@ void RawSaveFile::cancel()
     std::vector<char>().swap(m_buffer);
 }
 
-bool RawSaveFile::flushBuffer()
+bool RawSaveFile::writeOut(const char *data, std::size_t size)
 {
     int error = 0;
-    const bool ok = writeAll(m_fd, m_buffer.data(), m_buffer.size(), error);
-    m_buffer.clear();
-    if (!ok)
-        fail(error);
-    return ok;
-}
-
-void RawSaveFile::fail(int error)
-{
-    // The first failure is the one worth reporting; later ones follow from it.
-    if (m_error == 0)
-        m_error = error;
+    if (writeAll(m_fd, data, size, error))
+        return true;
+    fail(error);
+    return false;
 }
 
 } // namespace krcommon::platform

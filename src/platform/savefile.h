@@ -90,7 +90,12 @@ private:
     int takeOverIdentity();
     void discardTemp();
     bool flushBuffer();
+    /** Writes all of @p data to m_fd; on failure latches the error and returns false. */
+    bool writeOut(const char *data, std::size_t size);
     void fail(int error);
+
+    // Content is gathered up to this size and written in one call.
+    static constexpr std::size_t bufferSize = std::size_t(1) << 20;
 
 #ifdef _WIN32
     std::wstring m_wideTarget; // both "\\?\" paths

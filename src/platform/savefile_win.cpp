@@ -23,7 +23,6 @@ namespace krcommon::platform {
 
 namespace {
 
-constexpr std::size_t bufferSize = std::size_t(1) << 20;
 // The temporary file is "<start of the target's name>.XXXXXX"; this much of
 // the name is kept at most, well within a component's 255 units.
 constexpr std::size_t maxNameInTemp = 200;
@@ -239,35 +238,6 @@ void RawSaveFile::discardTemp()
     m_wideTemp.clear();
 }
 
-bool RawSaveFile::write(const char *data, std::size_t size)
-{
-    if (m_fd < 0) {
-        fail(EBADF);
-        return false;
-    }
-    if (m_error != 0)
-        return false;
-    if (size == 0)
-        return true;
-    if (!data) {
-        fail(EINVAL);
-        return false;
-    }
-    // In place the old content stays until commit(): all of it is gathered first.
-    if (!m_inPlace && m_buffer.size() + size > bufferSize && !flushBuffer())
-        return false;
-    if (!m_inPlace && size >= bufferSize) {
-        int error = 0;
-        if (!writeAll(handleOf(m_fd), data, size, error)) {
-            fail(error);
-            return false;
-        }
-        return true;
-    }
-    m_buffer.insert(m_buffer.end(), data, data + size);
-    return true;
-}
-
 bool RawSaveFile::commit()
 {
     if (m_fd < 0) {
@@ -309,20 +279,13 @@ void RawSaveFile::cancel()
     std::vector<char>().swap(m_buffer);
 }
 
-bool RawSaveFile::flushBuffer()
+bool RawSaveFile::writeOut(const char *data, std::size_t size)
 {
     int error = 0;
-    const bool ok = writeAll(handleOf(m_fd), m_buffer.data(), m_buffer.size(), error);
-    m_buffer.clear();
-    if (!ok)
-        fail(error);
-    return ok;
-}
-
-void RawSaveFile::fail(int error)
-{
-    if (m_error == 0)
-        m_error = error;
+    if (writeAll(handleOf(m_fd), data, size, error))
+        return true;
+    fail(error);
+    return false;
 }
 
 } // namespace krcommon::platform
