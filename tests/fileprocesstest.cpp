@@ -3,6 +3,7 @@
 // killProcessFromName on copies of a small program (sleep; on Windows the
 // test's sleeper) that the test starts itself under a random name: nothing
 // else can match, and only the test's own children are ever ended.
+#include "testhelpers.h"
 #include <CKrCommon.h>
 
 #include <QCoreApplication>
@@ -18,7 +19,6 @@
 #include <memory>
 #include <vector>
 #else
-#include "testhelpers.h"
 #include <csignal>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -124,15 +124,12 @@ private:
             ::usleep(1000); // until the main thread has ended
     }
 
-    // The call's result, 2 when a root caller could not become nobody.
+    // The call's result, in a child (as nobody for @p asNobody when root; 99 when it could not become nobody).
     static int kill(const QByteArray &name, bool asNobody)
     {
         const char *const text = name.isNull() ? nullptr : name.constData();
-        if (!asNobody || ::geteuid() != 0)
-            return CKrCommon::GetSingleTon().killProcessFromName(text);
-        const int result =
-            inChild([text] { return int(CKrCommon::GetSingleTon().killProcessFromName(text)); }, nobody, nobody);
-        return result == 0 || result == 1 ? result : 2;
+        const uid_t uid = asNobody ? nobody : 0;
+        return inChild([text] { return int(CKrCommon::GetSingleTon().killProcessFromName(text)); }, uid, uid);
     }
 #endif
 
@@ -175,14 +172,11 @@ private Q_SLOTS:
         constexpr int big = 300000; // several read blocks
         QTest::newRow("copy") << big << none << 0 << a << b << true;
         QTest::newRow("first_byte") << big << 0 << 0 << a << b << false;
-        QTest::newRow("middle_byte") << big << big / 2 << 0 << a << b << false;
         QTest::newRow("last_byte") << big << big - 1 << 0 << a << b << false;
         QTest::newRow("first_byte_of_second_block") << big << 131072 << 0 << a << b << false;
         QTest::newRow("longer") << big << none << 1 << a << b << false;
-        QTest::newRow("empty") << 0 << none << 0 << a << b << true;
         // Text mode on Windows ended the files at the first 0x1A byte (at 50).
         QTest::newRow("after_ctrl_z") << 100 << 60 << 0 << a << b << false;
-        QTest::newRow("same_file_twice") << 10 << none << 0 << a << a << true;
         QTest::newRow("missing") << 10 << none << 0 << a << QByteArray("none") << false;
         QTest::newRow("directory") << 10 << none << 0 << QByteArray("d") << QByteArray("d") << false;
         QTest::newRow("gbk_name") << 10 << none << 0 << a << gbkName << true; // opened with its own bytes
@@ -213,10 +207,8 @@ private Q_SLOTS:
         write("a", content);
         if (changed != none)
             content[changed] = char(content[changed] ^ 0x5A);
-        QFile kernelFile(QString::fromLatin1(first));
         const bool copied = first.startsWith("/proc/") || first.startsWith("/sys/");
-        QVERIFY(!copied || kernelFile.open(QIODevice::ReadOnly));
-        write("b", copied ? kernelFile.readAll() : content + QByteArray(extra, 'x'));
+        write("b", copied ? readBytes(first) : content + QByteArray(extra, 'x'));
 #ifdef _WIN32
         write(gbkName, content);
         QVERIFY(QDir().mkdir(QStringLiteral("d")));
@@ -257,8 +249,6 @@ private Q_SLOTS:
         QTest::newRow("same_name") << exe << +plain << 1 << exe << Results{true, false};
         QTest::newRow("other_case") << exe << +plain << 1 << exe.toUpper() << Results{true};
         QTest::newRow("without_extension") << exe << +plain << 1 << exe.chopped(4) << Results{false};
-        QTest::newRow("full_path") << exe << +plain << 1 << QFile::encodeName(m_dir.path()) + '/' + exe
-                                   << Results{false};
         QTest::newRow("two_copies") << exe << +plain << 2 << exe.toLower() << Results{true, true, false};
         QTest::newRow("null") << exe << +plain << 1 << QByteArray() << Results{false};
         QTest::newRow("empty_matches_no_kernel_thread") << exe << +plain << 1 << QByteArray("") << Results{false};
