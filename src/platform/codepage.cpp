@@ -359,14 +359,14 @@ private:
             if (m_high)
                 append(out, "?", 1);
             m_high = QChar::isHighSurrogate(*u) ? *u : 0;
-            if (m_high || isDefaultIgnorable(*u))
+            if (m_high)
                 continue;
             QTextCodec::ConverterState state;
             const QByteArray encoded = m_codec->fromUnicode(asQChars(u), 1, &state);
-            if (state.invalidChars > 0 || encoded.isEmpty())
-                append(out, "?", 1);
-            else
+            if (state.invalidChars == 0 && !encoded.isEmpty())
                 append(out, encoded.constData(), std::size_t(encoded.size()));
+            else if (!isDefaultIgnorable(*u))
+                append(out, "?", 1);
         }
     }
 
