@@ -333,9 +333,9 @@ public:
 
 private:
     // NOTE: Qt's own GBK codec drops a character it cannot encode, and Qt's
-    // codecs write a character beyond the basic plane as two '?'. A text the
-    // codec encodes whole is taken as it is; otherwise each character is
-    // encoded alone, one '?' for each it lacks.
+    // codecs write a character beyond the basic plane they lack as two '?'.
+    // A text the codec encodes whole is taken as it is; otherwise each
+    // character is encoded alone, one '?' for each it lacks.
     template<typename Out>
     void encodeWithQt(const char16_t *units, std::size_t count, Out &out)
     {
@@ -350,24 +350,29 @@ private:
         }
         for (const char16_t *u = units; u < end; ++u) {
             if (m_high && QChar::isLowSurrogate(*u)) {
-                const char32_t code = QChar::surrogateToUcs4(m_high, *u);
+                const char16_t pair[] = {m_high, *u};
                 m_high = 0;
-                if (!isDefaultIgnorable(code))
-                    append(out, "?", 1); // no code page of Qt's own holds these
+                encodeCharacter(pair, 2, QChar::surrogateToUcs4(pair[0], pair[1]), out);
                 continue;
             }
             if (m_high)
                 append(out, "?", 1);
             m_high = QChar::isHighSurrogate(*u) ? *u : 0;
-            if (m_high)
-                continue;
-            QTextCodec::ConverterState state;
-            const QByteArray encoded = m_codec->fromUnicode(asQChars(u), 1, &state);
-            if (state.invalidChars == 0 && !encoded.isEmpty())
-                append(out, encoded.constData(), std::size_t(encoded.size()));
-            else if (!isDefaultIgnorable(*u))
-                append(out, "?", 1);
+            if (!m_high)
+                encodeCharacter(u, 1, *u, out);
         }
+    }
+
+    // Encodes the character @p code of @p count units alone.
+    template<typename Out>
+    void encodeCharacter(const char16_t *units, int count, char32_t code, Out &out)
+    {
+        QTextCodec::ConverterState state;
+        const QByteArray encoded = m_codec->fromUnicode(asQChars(units), count, &state);
+        if (state.invalidChars == 0 && !encoded.isEmpty())
+            append(out, encoded.constData(), std::size_t(encoded.size()));
+        else if (!isDefaultIgnorable(code))
+            append(out, "?", 1);
     }
 
     // Characters that a code page lacking them leaves out rather than writing '?', as ICU does.
