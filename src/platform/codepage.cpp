@@ -333,9 +333,9 @@ public:
 
 private:
     // NOTE: Qt's own GBK codec drops a character it cannot encode, and Qt's
-    // codecs write a character beyond the basic plane as two '?'. A text the
-    // codec encodes whole is taken as it is; otherwise each character is
-    // encoded alone, one '?' for each it lacks.
+    // codecs write a character beyond the basic plane they lack as two '?'.
+    // A text the codec encodes whole is taken as it is; otherwise each
+    // character is encoded alone, one '?' for each it lacks.
     template<typename Out>
     void encodeWithQt(const char16_t *units, std::size_t count, Out &out)
     {
@@ -350,31 +350,36 @@ private:
         }
         for (const char16_t *u = units; u < end; ++u) {
             if (m_high && QChar::isLowSurrogate(*u)) {
-                const char32_t code = QChar::surrogateToUcs4(m_high, *u);
+                const char16_t pair[] = {m_high, *u};
                 m_high = 0;
-                if (!isDefaultIgnorable(code))
-                    append(out, "?", 1); // no code page of Qt's own holds these
+                encodeCharacter(pair, 2, QChar::surrogateToUcs4(pair[0], pair[1]), out);
                 continue;
             }
             if (m_high)
                 append(out, "?", 1);
             m_high = QChar::isHighSurrogate(*u) ? *u : 0;
-            if (m_high || isDefaultIgnorable(*u))
-                continue;
-            QTextCodec::ConverterState state;
-            const QByteArray encoded = m_codec->fromUnicode(asQChars(u), 1, &state);
-            if (state.invalidChars > 0 || encoded.isEmpty())
-                append(out, "?", 1);
-            else
-                append(out, encoded.constData(), std::size_t(encoded.size()));
+            if (!m_high)
+                encodeCharacter(u, 1, *u, out);
         }
+    }
+
+    // Encodes the character @p code of @p count units alone.
+    template<typename Out>
+    void encodeCharacter(const char16_t *units, int count, char32_t code, Out &out)
+    {
+        QTextCodec::ConverterState state;
+        const QByteArray encoded = m_codec->fromUnicode(asQChars(units), count, &state);
+        if (state.invalidChars == 0 && !encoded.isEmpty())
+            append(out, encoded.constData(), std::size_t(encoded.size()));
+        else if (!isDefaultIgnorable(code))
+            append(out, "?", 1);
     }
 
     // Characters that a code page lacking them leaves out rather than writing '?', as ICU does.
     static bool isDefaultIgnorable(char32_t c)
     {
         return c == 0xAD || c == 0x34F || c == 0x61C || (c >= 0x115F && c <= 0x1160) || (c >= 0x17B4 && c <= 0x17B5) ||
-               (c >= 0x180B && c <= 0x180E) || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+               (c >= 0x180B && c <= 0x180F) || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
                (c >= 0x2060 && c <= 0x206F) || c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF ||
                c == 0xFFA0 || (c >= 0xFFF0 && c <= 0xFFF8) || (c >= 0x1BCA0 && c <= 0x1BCA3) ||
                (c >= 0x1D173 && c <= 0x1D17A) || (c >= 0xE0000 && c <= 0xE0FFF);
