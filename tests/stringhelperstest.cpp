@@ -1,38 +1,14 @@
 // SPDX-License-Identifier: MIT
-// CKrCommon::serialStr, the two forms of CKrCommon::insertLineBreak and
-// CKrCommon::ptTransfer, the coordinate list parser.
+// CKrCommon::serialStr and CKrCommon::ptTransfer, the coordinate list parser,
+// by example. The line-break rules are the fuzzer's, whose corpus the suite
+// replays.
 #include <CKrCommon.h>
 
-#include <QCoreApplication>
-#include <QProcess>
 #include <QTest>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 using Values = QList<double>;
-
-namespace {
-
-const char kDegenerateWidthsChild[] = "--degenerate-widths-child";
-
-// Child process: the widths that divide by zero or never end in the plain
-// rules, each result printed on its own line.
-int runDegenerateWidthsChild()
-{
-    CKrCommon &common = CKrCommon::GetSingleTon();
-    std::string empty, bytes = "abcdef";
-    QString units = QStringLiteral("abcdef"), moreUnits = units;
-    common.insertLineBreak(empty, 0);
-    common.insertLineBreak(bytes, 0);
-    common.insertLineBreak(units, 0);
-    common.insertLineBreak(moreUnits, 1);
-    std::printf("[%s]\n[%s]\n[%s]\n[%s]\n", empty.c_str(), bytes.c_str(), qPrintable(units), qPrintable(moreUnits));
-    return 0;
-}
-
-} // namespace
 
 class StringHelpersTest : public QObject
 {
@@ -58,52 +34,6 @@ private Q_SLOTS:
         std::string text = path.toStdString();
         CKrCommon::GetSingleTon().serialStr(text);
         QCOMPARE(QByteArray::fromStdString(text), expected);
-    }
-
-    void lineBreakExamples_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<QString>("fixedCount");
-        QTest::addColumn<QString>("growingCount");
-        const QString abc = QStringLiteral("abcdefghij");
-        QTest::newRow("ten_by_three") << abc << 3 << QStringLiteral("ab\ncd\nef\nghij")
-                                      << QStringLiteral("ab\ncd\nef\ngh\nij");
-        QTest::newRow("seven_by_three") << abc.left(7) << 3 << QStringLiteral("ab\ncd\nefg")
-                                        << QStringLiteral("ab\ncd\nef\ng");
-        QTest::newRow("width_one") << abc.left(3) << 1 << QStringLiteral("a\n\n\nbc") << abc.left(3);
-        QTest::newRow("nine_by_three") << abc.left(9) << 3 << QStringLiteral("ab\ncd\nef\nghi")
-                                       << QStringLiteral("ab\ncd\nef\ngh\ni");
-        QTest::newRow("nine_by_two") << abc.left(9) << 2 << QStringLiteral("a\nb\nc\nd\nefghi")
-                                     << QStringLiteral("a\nb\nc\nd\ne\nf\ng\nh\ni");
-        QTest::newRow("as_long_as_width") << abc.left(4) << 4 << abc.left(4) << abc.left(4);
-        QTest::newRow("negative_width") << abc.left(4) << -1 << abc.left(4) << abc.left(4);
-    }
-
-    void lineBreakExamples()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, width);
-        QFETCH(QString, fixedCount);
-        QFETCH(QString, growingCount);
-        std::string bytes = text.toStdString();
-        CKrCommon::GetSingleTon().insertLineBreak(bytes, unsigned(width));
-        QCOMPARE(QString::fromStdString(bytes), fixedCount);
-        CKrCommon::GetSingleTon().insertLineBreak(text, width);
-        QCOMPARE(text, growingCount);
-    }
-
-    // Width 0 (both forms) and 1 (QString) leave the text as it is. In a
-    // child process, so that a hang fails instead of stalling the suite.
-    void degenerateWidthsLeaveTextUnchanged()
-    {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kDegenerateWidthsChild)},
-                    QIODevice::ReadOnly | QIODevice::Text); // "\n" also where text ends in "\r\n"
-        QVERIFY2(child.waitForFinished(20000), "insertLineBreak did not return");
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
-        QCOMPARE(child.readAllStandardOutput(), QByteArray("[]\n[abcdef]\n[abcdef]\n[abcdef]\n"));
     }
 
     void coordinateList_data()
@@ -145,13 +75,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    if (argc > 1 && std::strcmp(argv[1], kDegenerateWidthsChild) == 0)
-        return runDegenerateWidthsChild();
-    QCoreApplication app(argc, argv);
-    StringHelpersTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(StringHelpersTest)
 
 #include "stringhelperstest.moc"
