@@ -25,7 +25,7 @@ void CKrCommon::insertLineBreak(std::string &text, unsigned int lineWidth)
 {
     const std::size_t length = text.size();
     // NOTE: width 0 would divide by zero; it leaves the text as it is
-    // (StringHelpersTest::degenerateWidthsLeaveTextUnchanged).
+    // (stringhelpers_fuzzer, over its corpus in the suite).
     if (lineWidth == 0 || length <= lineWidth)
         return;
     // The count is fixed from the length before any break, so the last line
@@ -51,7 +51,7 @@ void CKrCommon::insertLineBreak(QString &text, int lineWidth)
     const auto length = text.size();
     // NOTE: width 0 would divide by zero and width 1 would never end: both
     // leave the text as it is, as negative widths always have
-    // (StringHelpersTest::degenerateWidthsLeaveTextUnchanged).
+    // (stringhelpers_fuzzer, over its corpus in the suite).
     if (lineWidth < 2 || length <= lineWidth)
         return;
     // The count follows the growing text, so the breaks go on to its end:

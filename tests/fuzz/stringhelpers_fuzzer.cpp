@@ -27,15 +27,24 @@ void check(bool ok, const char *what)
     }
 }
 
-// Checks that @p result is @p text with @p breaks more characters, and a
-// break at each k * width - 1, k = 1 .. breaks.
+// Checks that @p result is @p text with a break inserted at each
+// k * width - 1, k = 1 .. breaks, and nothing else changed.
 template<typename String, typename Char>
 void checkBreaks(const String &result, const String &text, std::size_t width, std::size_t breaks, Char newline,
                  const char *what)
 {
     check(std::size_t(result.size()) == std::size_t(text.size()) + breaks, what);
-    for (std::size_t k = 1; k <= breaks; ++k)
-        check(result.begin()[std::ptrdiff_t(k * width - 1)] == newline, what);
+    String rest; // the result without its breaks: the text again
+    for (std::size_t i = 0, k = 1; i < std::size_t(result.size()); ++i) {
+        const Char c = result.begin()[std::ptrdiff_t(i)];
+        if (k <= breaks && i == k * width - 1) {
+            check(c == newline, what);
+            ++k;
+        } else {
+            rest.push_back(c);
+        }
+    }
+    check(rest == text, what);
 }
 
 void checkStdLineBreak(const std::string &text, unsigned width)
