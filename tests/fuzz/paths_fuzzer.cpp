@@ -45,10 +45,14 @@ std::string before(const std::string &text, std::size_t at)
 std::vector<std::size_t> separators(const std::string &path)
 {
     std::vector<std::size_t> found;
-    const std::unique_ptr<QTextDecoder> decoder(QTextCodec::codecForLocale()->makeDecoder());
+    QTextCodec *const codec = QTextCodec::codecForLocale();
+    // UTF-8 holds no ASCII byte inside a character; Qt 6's decoder, fed one
+    // byte at a time, swallows the one after a cut-off sequence.
+    const bool utf8 = codec->mibEnum() == 106;
+    const std::unique_ptr<QTextDecoder> decoder(codec->makeDecoder());
     for (std::size_t i = 0; i < path.size(); ++i) {
         const QString read = decoder->toUnicode(&path[i], 1);
-        if ((path[i] == '/' || path[i] == '\\') && read.endsWith(QLatin1Char(path[i])))
+        if ((path[i] == '/' || path[i] == '\\') && (utf8 || read.endsWith(QLatin1Char(path[i]))))
             found.push_back(i);
     }
     return found;
