@@ -530,6 +530,8 @@ const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char
 {
     const auto *u = reinterpret_cast<const unsigned char *>(p);
     const auto *const e = reinterpret_cast<const unsigned char *>(end);
+    // A local copy: the table would be reloaded after every byte written.
+    const std::uint16_t *const encodings = table.encodings.data();
     StackBuffer<Out> buffer(out);
     char *o = buffer.data;
     while (u < e) {
@@ -571,7 +573,7 @@ const char *encodeWithTable(const DoubleByteTable &table, bool ascii, const char
                 break;
             }
         }
-        const std::uint16_t encoded = table.encodings[code];
+        const std::uint16_t encoded = encodings[code];
         if (encoded == DoubleByteTable::none || !StackBuffer<Out>::fits(encoded >= 0x100 ? 2 : 1, std::size_t(length)))
             break;
         o = buffer.room(o);
