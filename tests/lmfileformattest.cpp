@@ -78,15 +78,6 @@ private Q_SLOTS:
         };
         for (const auto &row : rows)
             QTest::newRow(row.name) << row.content << row.model << row.written;
-        // Lines of all lengths straddling the 1 MiB read blocks, then a 10 MB last line.
-        QByteArray content = "IMG\r\n", model = "IMG=";
-        for (int i = 0; content.size() < (3 << 20); ++i) {
-            const QByteArray line = QByteArray::number(i) + QByteArray(i % 97 * 13, 'a');
-            content += line + "\r\n";
-            model += line + "|IMG=";
-        }
-        QTest::newRow("large_file") << content + QByteArray(10 << 20, 'z') << model + QByteArray(10 << 20, 'z')
-                                    << QByteArray();
         // A NUL ends a line's text also when the line straddles two read blocks, before or after the boundary.
         for (const int shift : {-8, 2}) {
             const QByteArray text((1 << 20) - 4 + shift, 'a');
