@@ -84,6 +84,10 @@ private Q_SLOTS:
             QTest::addRow("nul_in_straddling_line_%d", shift) << "IMG\n" + text + '\0' + QByteArray(20, 'q') + "\nb\n"
                                                               << "IMG=" + text + "|IMG=b" << QByteArray();
         }
+        // A NUL that starts a line as the block's last byte: the rest, in the next block, is no line of its own.
+        const QByteArray text((1 << 20) - 6, 'a');
+        QTest::newRow("nul_starting_line_at_block_end") << "IMG\n" + text + '\n' + '\0' + QByteArray(20, 'q') + "\nb\n"
+                                                        << "IMG=" + text + "|IMG=b" << QByteArray();
     }
 
     // Loaded over another model, saved over a longer file with a GBK (not UTF-8) name, read back.
