@@ -29,6 +29,8 @@ namespace {
 const QByteArray oldData(1000, 'o');
 // GBK text that is not valid UTF-8: must reach the file system byte for byte.
 const QByteArray gbkName("\xD7\xCA\xD4\xB4\xC8\xFD\xBA\xC5.lmp");
+// A directory whose full path is longer than the first guess for a link's text.
+const QByteArray deepDir = "sub/" + QByteArray(250, 'd');
 constexpr rlim_t fileSizeLimit = 5 << 19; // 2.5 MiB
 
 enum class Finish { Commit, CommitOverNewDirectory, Cancel, Destroy, Reopen };
@@ -156,7 +158,7 @@ private Q_SLOTS:
         QTest::newRow("big_one_piece") << Save{"new.lmp", big, 1 << 30, commit, Saved, 0, "new.lmp", big};
         QTest::newRow("gbk_name") << Save{gbkName, "IMG\n", 2, commit, Saved, 0, gbkName, "IMG\n"};
         QTest::newRow("link_chain_kept") << Save{"view.lmp", "new", 1, commit, Saved, 0, "sub/real.lmp", "new"};
-        QTest::newRow("long_link") << Save{"far.lmp", "new", 1, commit, Saved, 0, "sub/far.lmp", "new"};
+        QTest::newRow("long_link") << Save{"far.lmp", "new", 1, commit, Saved, 0, deepDir + "/far.lmp", "new"};
         QTest::newRow("null_path") << Save{{}, "x", 1, commit, OpenFailed, EINVAL, "", "(open fails)"};
         QTest::newRow("missing_directory") << Save{"no/a.lmp", "x", 1, commit, OpenFailed, ENOENT, "", "(open fails)"};
         QTest::newRow("target_is_directory") << Save{"sub", "x", 1, commit, OpenFailed, EISDIR, "", "(read error)"};
@@ -184,8 +186,8 @@ private Q_SLOTS:
     }
 
     // In a fresh directory: old.lmp, linked.lmp = sub/twin.lmp and empty.lmp (mode 0646), sub/, a link chain
-    // view.lmp -> <dir>/sub/link -> real.lmp (dangling), far.lmp -> ././.../sub/far.lmp (dangling, 300 bytes
-    // and more) and a link loop.
+    // view.lmp -> <dir>/sub/link -> real.lmp (dangling), far.lmp -> ././.../sub/ddd.../far.lmp (dangling, 300
+    // bytes and more, as is the path it leads to) and a link loop.
     void save()
     {
         QFETCH(Save, s);
@@ -195,11 +197,13 @@ private Q_SLOTS:
         // QTemporaryDir decodes names through the locale and cannot remove this
         // one.
         const auto removeGbk = qScopeGuard([&] { ::unlink((dir + '/' + gbkName).constData()); });
-        QCOMPARE(sh(dir, "mkdir sub; printf %01000d 0 | tr 0 o | tee old.lmp >linked.lmp; : >empty.lmp; chmod 646 "
-                         "*.lmp; ln linked.lmp sub/twin.lmp; ln -s $PWD/sub/link view.lmp; ln -s real.lmp sub/link; "
-                         "ln -s loop loop; ln -s " +
-                             QByteArray("./").repeated(150) + "sub/far.lmp far.lmp"),
-                 QByteArray());
+        QCOMPARE(
+            sh(dir, "mkdir -p " + deepDir +
+                        "; printf %01000d 0 | tr 0 o | tee old.lmp >linked.lmp; : >empty.lmp; chmod 646 "
+                        "*.lmp; ln linked.lmp sub/twin.lmp; ln -s $PWD/sub/link view.lmp; ln -s real.lmp sub/link; "
+                        "ln -s loop loop; ln -s " +
+                        QByteArray("./").repeated(150) + deepDir + "/far.lmp far.lmp"),
+            QByteArray());
         const QByteArrayList before = tree(dir);
 
         QCOMPARE(saveInChild(s, target, path), int(s.stage));
