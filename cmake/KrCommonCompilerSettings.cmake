@@ -12,5 +12,8 @@ function(krcommon_apply_settings target)
     QT_NO_CAST_FROM_ASCII
     QT_NO_CAST_TO_ASCII
     QT_NO_CAST_FROM_BYTEARRAY
-    QT_NO_FOREACH)
+    QT_NO_FOREACH
+    # Debug builds check container bounds, however they are configured: a
+    # write one past the end fails there instead of going unnoticed.
+    $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 endfunction()
