@@ -167,8 +167,8 @@ private Q_SLOTS:
         // or only when commit() flushes what is still buffered.
         QTest::newRow("size_limit_in_write")
             << Save{"old.lmp", big + big, 1 << 30, commit, WriteFailed, EFBIG, "", oldData};
-        QTest::newRow("size_limit_in_flush")
-            << Save{"old.lmp", big + big, 7919, commit, WriteFailed, EFBIG, "", oldData};
+        QTest::newRow("size_limit_in_flush") // the flush that fails is the last write's
+            << Save{"old.lmp", (big + big).left(397 * 7919), 7919, commit, WriteFailed, EFBIG, "", oldData};
         QTest::newRow("size_limit_in_commit")
             << Save{"old.lmp", big + big.left(3 << 18), 7919, commit, CommitFailed, EFBIG, "", oldData};
         QTest::newRow("rename_fails") << Save{"dir.lmp",    "x",    1,         Finish::CommitOverNewDirectory,
