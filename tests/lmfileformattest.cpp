@@ -73,7 +73,7 @@ private Q_SLOTS:
             {"sat_trailing_blank_empty_type",
              "satphoto [SensorType = Z3 ]\na\nSatPhoto [SensorType = X]\r\n\r\nSatPhoto [SensorType = ]\nb\n",
              "sat[Z3 ]=a|sat[]=b", "SatPhoto [SensorType = Z3 ]\na\n\nSatPhoto [SensorType = ]\nb\n\n"},
-            {"line_ends", QByteArrayLiteral("IMG\r\n a.tif \r\n \t\v\f\r\n\r\nDEM\0junk\r\r\nb\0x\r\nc\rd\n\0e\nf"),
+            {"line_ends", QByteArrayLiteral("IMG\r\n a.tif \r\n \t\r\v\f\n\r\nDEM\0junk\r\r\nb\0x\r\nc\rd\n\0e\nf"),
              "IMG= a.tif |DEM=b|DEM=c\rd|DEM=f", "IMG\n a.tif \n\nDEM\nb\nc\rd\nf\n\n"},
         };
         for (const auto &row : rows)
