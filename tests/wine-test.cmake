@@ -3,17 +3,18 @@
 # not reach standard output. Arguments: EMULATOR, PROGRAM, LOG.
 # Standard output and error go to a file: a process the program leaves behind
 # (a console host) would otherwise keep a pipe open and the test waiting.
-file(REMOVE ${LOG})
-execute_process(COMMAND ${EMULATOR} ${PROGRAM} -o ${LOG},txt RESULT_VARIABLE result
-  OUTPUT_FILE ${LOG}.out ERROR_FILE ${LOG}.out)
 # Wine once failed to start a program at all (exit 1 at once, no log) while
 # other tests ran; a program that never got to its log is started once more.
-if(NOT result EQUAL 0 AND NOT EXISTS ${LOG})
-  file(READ ${LOG}.out out)
-  message("${PROGRAM} did not start (${result}), started again; Wine said: ${out}")
+foreach(attempt 1 2)
+  file(REMOVE ${LOG})
   execute_process(COMMAND ${EMULATOR} ${PROGRAM} -o ${LOG},txt RESULT_VARIABLE result
     OUTPUT_FILE ${LOG}.out ERROR_FILE ${LOG}.out)
-endif()
+  if(result EQUAL 0 OR EXISTS ${LOG})
+    break()
+  endif()
+  file(READ ${LOG}.out out)
+  message("${PROGRAM} did not start (${result}); Wine said: ${out}")
+endforeach()
 if(EXISTS ${LOG})
   file(READ ${LOG} log)
   message("${log}")
