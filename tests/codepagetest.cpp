@@ -307,7 +307,7 @@ private Q_SLOTS:
             {"stray_lead_slash_thai", "\xB0/\xB0\xA1", text(u"a\u0E01\uAC00")},
             {"stray_lead_space_pairs", "a\xB0 b", text(u"\xD83D\xDE00/\xD800/\xDC00")},
             {"high_surrogate_end", "\xFF\x80", text(u"a\xD83D")},
-            {"ignorable", "\x80", text(u"a\u200B\uFEFF\xDC00\u00AD\U000E0001b")},
+            {"ignorable", "\x80", text(u"a\u200B\uFEFF\xDC00\u00AD\U000E0001\u3164\U0001BCA0\U0001D17A\U0001D17Bb")},
             {"long", as + "\xA4\xA4", QString::fromLatin1(as) + text(u"\xD83D\xDE00\u0E01")}};
         for (const char *codec : {"Big5", "GB18030"})
             for (const auto &[name, local, text] : rows)
