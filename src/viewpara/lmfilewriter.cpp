@@ -142,9 +142,6 @@ bool CLMFile::save2File(const char *path) const
         writeSection(out, group);
     }
 
-    if (!out.finish()) {
-        file.cancel();
-        return false;
-    }
-    return file.commit();
+    // A save that is not committed is cancelled when the file goes.
+    return out.finish() && file.commit();
 }
