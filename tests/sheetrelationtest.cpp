@@ -204,20 +204,23 @@ private Q_SLOTS:
     {
         QTest::addColumn<float>("offset");
         QTest::addColumn<int>("pile");
+        QTest::addColumn<int>("cells"); // of a grid 20 wide
 
-        QTest::newRow("offset_grid") << 0.5f << 0;
-        QTest::newRow("shared_lines") << 0.0f << 0;
-        QTest::newRow("offset_grid_and_pile") << 0.5f << 300;
+        QTest::newRow("offset_grid") << 0.5f << 0 << 400;
+        QTest::newRow("shared_lines") << 0.0f << 0 << 400;
+        QTest::newRow("offset_grid_and_pile") << 0.5f << 300 << 400;
+        QTest::newRow("offset_row_of_few") << 0.5f << 0 << 12; // too few for cells: every pair is tested
     }
 
     void candidatesOnGrid()
     {
         QFETCH(float, offset);
         QFETCH(int, pile);
+        QFETCH(int, cells);
 
         std::vector<SheetScope> sheets(std::size_t(pile), SheetScope{5, 6, 6, 5, 0});
         std::vector<Block> blocks(std::size_t(pile), Block{0, 5, 6, 6, 7, {}});
-        for (int i = 0; i < 400; ++i) {
+        for (int i = 0; i < cells; ++i) {
             const float x = float(i % 20), y = float(i / 20);
             sheets.push_back(SheetScope{x + offset, x + offset + 1, y + offset + 1, y + offset, i});
             blocks.push_back(Block{i, x, y, x + 1, y + 1, {}});
