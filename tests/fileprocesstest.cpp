@@ -182,6 +182,7 @@ private Q_SLOTS:
         QTest::newRow("gbk_name") << 10 << none << 0 << a << gbkName << true; // opened with its own bytes
         // Kernel files report size 0 or 4096 whatever they hold; b is a copy of the first.
         QTest::newRow("procfs_size_zero") << 0 << none << 0 << QByteArray("/proc/version") << b << true;
+        QTest::newRow("procfs_shorter") << 0 << none << 1 << QByteArray("/proc/version") << b << false;
         QTest::newRow("sysfs_size_4096") << 0 << none << 0 << QByteArray("/sys/devices/system/cpu/online") << b << true;
         QTest::newRow("endless_device_twice") << 0 << none << 0 << QByteArray("/dev/zero") << QByteArray("z") << true;
     }
@@ -208,7 +209,7 @@ private Q_SLOTS:
         if (changed != none)
             content[changed] = char(content[changed] ^ 0x5A);
         const bool copied = first.startsWith("/proc/") || first.startsWith("/sys/");
-        write("b", copied ? readBytes(first) : content + QByteArray(extra, 'x'));
+        write("b", (copied ? readBytes(first) : content) + QByteArray(extra, 'x'));
 #ifdef _WIN32
         write(gbkName, content);
         QVERIFY(QDir().mkdir(QStringLiteral("d")));
