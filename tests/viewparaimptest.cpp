@@ -62,20 +62,16 @@ private Q_SLOTS:
         const IMAGE_TYPE_INFO dom{"", 0, "DOM"}, dlg{"", 0, "DLG"}, gcp{"", 0, "GCP"};
         const char *gcd = "GeoSysGcd\nD:/Old/Ctrl.gcp\n\n", *img = "IMG\nd:/x/a.tif\n\n";
         row("aero_entry_without_asterisk", aero, "", "+a.tif", 6, "AeroPhoto\na.tif\n\n");
-        row("aero_k", aero, "", "+a.k", -1, "");
         row("sat_tianhui1_code", sat, "", "+D:/A.TIF", 7, "SatPhoto [SensorType = TH]\nD:/A.TIF\n\n");
-        row("sat_ti", sat, "", "+a.ti", -1, "");
         row("atwork_sat_ziyuan3_code", {zy, 2, "AtWork"}, "", "+a.xml", 7, "SatPhoto [SensorType = Z3]\na.xml\n\n");
         row("sat_utf8_name_kept", {u8, 2, "SourceData"}, "", "+a.xml", 7,
             "SatPhoto [SensorType = " + QByteArray(u8) + "]\na.xml\n\n");
         row("ads_sup", ads, "", "+A.SUP", 8, "AdsPhoto\nA.SUP\n\n");
-        row("ads_su", ads, "", "+a.su", -1, "");
         row("imagetype_4", {"", 4, "SourceData"}, "", "+a.tif", -1, "");
         row("lowercase_category", {"", 1, "sourcedata"}, "", "+a.jpg", -1, "");
         row("empty_category", {"", 1, ""}, "", "+a.tif", -1, "");
         row("dem_upper", {"", 0, "DEM"}, "", "+D:/A.ASC", 3, "DEM\nD:/A.ASC\n\n");
         row("dlg_kxm", dlg, "", "+a.kxm", 4, "DLG\na.kxm\n\n");
-        row("dlg_kx", dlg, "", "+a.kx", -1, "");
         row("dom_txt_point_cloud", dom, "", "+D:/P/A.TXT", 5, "PtCloud\nD:/P/A.TXT\n\n");
         row("dom_tif_image", dom, "", "+D:/P/A.TIF", 2, "IMG\nD:/P/A.TIF\n\n");
         row("no_suffix_dotted_dir", gcp, "", "+d:/data.old/readme", -1, "");
@@ -86,9 +82,6 @@ private Q_SLOTS:
         row("gcp_line_break", gcp, gcd, "*d:/new.gcp\r", -1, gcd);
         row("geosysgcd_empty_path", {}, "", "*", 1, "");
         row("null_path", aero, gcd, "*(null)", -1, gcd);
-        row("add_beside_ovr", dom, "IMG\nd:/x/a.tif.ovr\n\n", "+d:/x/a.tif", 2, "IMG\nd:/x/a.tif.ovr\nd:/x/a.tif\n\n");
-        row("del_keeps_ovr", dom, "IMG\nd:/x/a.tif.ovr\nd:/x/a.tif\n\n", "-d:/x/a.tif", 2, "IMG\nd:/x/a.tif.ovr\n\n");
-        row("del_exact_bytes", dom, "IMG\nD:/A.tif\nd:/a.tif\n\n", "-d:/a.tif", 2, "IMG\nD:/A.tif\n\n");
         row("del_not_listed", dom, img, "-d:/x/b.tif", 2, img);
         row("del_not_showable", dom, img, "-d:/x/a.ti", -1, img);
         row("del_line_break", dom, img, "-d:/x/\na.tif", -1, img);
