@@ -16,7 +16,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
-#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -304,54 +303,6 @@ private Q_SLOTS:
         QCOMPARE(status, 0);
         const QByteArray after = sh(dir, "find . -type p | wc -l; ls | wc -l; cat twin");
         QVERIFY2(after == "1\n3\nold\n" || after == "1\n3\nnew\n", after.constData());
-    }
-
-    // A watcher as nobody opens every name that appears beside a root-owned 0600 target while root saves it with
-    // umask 022: it must never get one open.
-    void temporaryFilePrivate()
-    {
-        if (::geteuid() != 0)
-            QSKIP("needs root to watch as another user");
-        QTemporaryDir tmp;
-        const QByteArray dir = tmp.path().toLatin1(), view = dir + "/view.lmp";
-        QVERIFY(::chmod(dir.constData(), 0755) == 0);
-        QCOMPARE(sh(dir, "echo old >view.lmp; chmod 600 view.lmp"), QByteArray());
-        int ready[2];
-        QVERIFY(::pipe(ready) == 0);
-        const pid_t watcher = ::fork();
-        if (watcher == 0) {
-            const int events = ::inotify_init1(IN_CLOEXEC), dirFd = ::open(dir.constData(), O_RDONLY | O_CLOEXEC);
-            if (!becomeUser(nobody, nobody) ||
-                ::inotify_add_watch(events, dir.constData(), IN_CREATE | IN_MOVED_TO) < 0)
-                exitChild(99);
-            (void)!::write(ready[1], "", 1);
-            int opened = 0;
-            alignas(inotify_event) char buffer[4096];
-            for (ssize_t n; (n = ::read(events, buffer, sizeof buffer)) > 0;) {
-                for (char *p = buffer; p < buffer + n;
-                     p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len) {
-                    const char *name = reinterpret_cast<inotify_event *>(p)->name;
-                    if (qstrcmp(name, "stop") == 0)
-                        exitChild(std::min(opened, 98));
-                    const int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC);
-                    opened += fd >= 0;
-                    ::close(fd);
-                }
-            }
-            exitChild(99);
-        }
-        char byte;
-        QVERIFY(::read(ready[0], &byte, 1) == 1);
-        const mode_t umask = ::umask(022);
-        for (int i = 0; i < 200; ++i) {
-            RawSaveFile file;
-            QVERIFY(file.open(view.constData()) && file.write("new\n", 4) && file.commit());
-        }
-        ::umask(umask);
-        ::close(::open((dir + "/stop").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-        int status = -1;
-        QVERIFY(::waitpid(watcher, &status, 0) == watcher);
-        QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0); // the number of names it opened
     }
 
     // Misuse fails without a crash; open() clears the last error, the first

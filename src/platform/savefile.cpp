@@ -225,8 +225,7 @@ int RawSaveFile::openTarget(const char *path)
 int RawSaveFile::createTemp()
 {
     // Private from its creation: unnamed until commit(), or else 0600, so that
-    // nobody opens it before it has the target's owner and ACL (savefiletest:
-    // temporaryFilePrivate).
+    // nobody opens it before it has the target's owner and ACL.
 #ifdef O_TMPFILE
     // commit() names it through /proc (linkat with AT_EMPTY_PATH needs a
     // privilege), which a sandbox may lack.
