@@ -134,7 +134,8 @@ private Q_SLOTS:
 
         const QByteArray zhong("\xE4\xB8\xAD"), zhongGbk("\xD6\xD0");
         QTest::newRow("empty") << QByteArray("GBK") << QByteArray("") << QByteArray() << QByteArray("");
-        QTest::newRow("same_length") << QByteArray("GBK") << QByteArray("d:/a") << QByteArray("d:/a") << QByteArray("d:/a");
+        QTest::newRow("same_length") << QByteArray("GBK") << QByteArray("d:/a") << QByteArray("d:/a")
+                                     << QByteArray("d:/a");
         QTest::newRow("result_511_bytes") << QByteArray("GBK") << zhong.repeated(255) + "x"
                                           << zhongGbk.repeated(255) + "x" << zhongGbk.repeated(255) + "x";
         QTest::newRow("result_512_bytes") << QByteArray("GBK") << zhong.repeated(256) << QByteArray() << QByteArray("");
