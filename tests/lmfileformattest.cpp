@@ -126,12 +126,14 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("sub")});
         QVERIFY(QDir(dir.filePath(QStringLiteral("sub"))).isEmpty());
         QVERIFY(!lm.load4File(missing.constData()) && !lm.load4File(nullptr));
-        // A path the reader would not give back fails the save; the old file stays.
+        // A path or sensor type the reader would not give back fails the save; the old file stays.
         const QByteArray kept = put(dir, "kept.lm", example);
         QVERIFY(lm.load4File(kept.constData()));
         const QByteArray before = summary(lm);
         for (const QString &bad : {QStringLiteral("a\nGCP"), QStringLiteral("a\r"), QString(QChar())}) {
             lm.m_GcpList.append(bad);
+            QVERIFY(!lm.save2File(kept.constData()) && lm.load4File(kept.constData()));
+            lm.m_SensorTypeList[0].prepend(bad);
             QVERIFY(!lm.save2File(kept.constData()) && lm.load4File(kept.constData()));
             QCOMPARE(summary(lm), before);
         }
