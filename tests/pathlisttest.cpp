@@ -22,7 +22,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("steps");
         QTest::addColumn<QByteArray>("entries");
         const char *const rows[][3] = {
-            {"suffix_of_file_name", "sd:\\data.old\\readme= s/srv/data.old/readme= sd:/a.b\\x.tar.gz=gz", ""},
+            {"suffix_of_file_name",
+             "sd:\\data.old\\readme= s/srv/data.old/readme= sd:/a.b\\x.tar.gz=gz sd:\\x\\.tif=tif", ""},
             {"filter_dot_or_star_any_case", "ftif=*.bbi;*.tif=1 fTIF=.tif;*.jpg=1", ""},
             {"filter_equality_not_prefix", "fk=*.kxm;*.kxv=0 fti=*.tif=0 fsu=*.sup=0 fkx=*.kxm;*.xyz=0", ""},
             {"filter_empty_suffix", "f=*.;.=0", ""},
