@@ -209,7 +209,8 @@ private Q_SLOTS:
         QTest::newRow("offset_grid") << 0.5f << 0 << 400;
         QTest::newRow("shared_lines") << 0.0f << 0 << 400;
         QTest::newRow("offset_grid_and_pile") << 0.5f << 300 << 400;
-        QTest::newRow("offset_row_of_few") << 0.5f << 0 << 12; // too few for cells: every pair is tested
+        QTest::newRow("pile_past_4096") << 0.5f << 3700 << 400; // the sweep's sets get a second level
+        QTest::newRow("offset_row_of_few") << 0.5f << 0 << 12;  // too few for cells: every pair is tested
     }
 
     void candidatesOnGrid()
