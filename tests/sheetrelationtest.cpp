@@ -226,6 +226,7 @@ private Q_SLOTS:
             sheets.push_back(SheetScope{x + offset, x + offset + 1, y + offset + 1, y + offset, i});
             blocks.push_back(Block{i, x, y, x + 1, y + 1, {}});
         }
+        blocks.push_back(Block{-1, 10.25f, -5, 10.25f, 40, {}}); // a line across the grid: only its ends count
         std::size_t expected = 0, visits = 0;
         for (const Block &b : blocks)
             expected +=
