@@ -100,31 +100,6 @@ private Q_SLOTS:
         }
     }
 
-    // The input lies in the very vector that receives the result.
-    void inputInsideOutput_data()
-    {
-        QTest::addColumn<QByteArray>("codec");
-        QTest::addColumn<bool>("toUtf8");
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("gbk_to_utf8") << QByteArray("GBK") << true << QByteArray(100000, 'a') + "\xD6\xD0";
-        QTest::newRow("utf8_to_gbk") << QByteArray("GBK") << false << QByteArray(100000, 'a') + "\xE4\xB8\xAD";
-    }
-
-    void inputInsideOutput()
-    {
-        QFETCH(QByteArray, codec);
-        QFETCH(bool, toUtf8);
-        QFETCH(QByteArray, text);
-        const LocalCodec local(codec);
-        auto convert = [toUtf8](std::vector<char> &out, const char *data, int length) {
-            return toUtf8 ? common().MBToUTF8(out, data, length) : common().UTF8ToMB(out, data, length);
-        };
-        std::vector<char> expected, inPlace(text.begin(), text.end());
-        QVERIFY(convert(expected, text.constData(), text.size()));
-        QVERIFY(convert(inPlace, inPlace.data(), int(inPlace.size())));
-        QCOMPARE(bytes(inPlace), bytes(expected));
-    }
-
     void limitedToLocal_data()
     {
         QTest::addColumn<QByteArray>("codec");
