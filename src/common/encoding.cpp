@@ -61,7 +61,7 @@ bool convertBytes(Transcoder::Direction direction, std::vector<char> &out, const
     } catch (const std::bad_alloc &) {
         return false; // no room for the UTF-16 scratch buffer
     }
-    // NOTE: `text` may lie inside `out` (encodingtest::inputInsideOutput), so
+    // NOTE: `text` may lie inside `out` (encoding_fuzzer checks it), so
     // `out` changes only once all of it has been read.
     std::vector<char> converted;
     transcoder->run(text, size, converted);
