@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,6 +78,16 @@ int retry(Call call)
         result = call();
     } while (result < 0 && errno == EINTR);
     return result;
+}
+
+// Where the links of @p path lead, asked by name: for where /proc is not
+// mounted (a sandbox). The caller checks that it names the file it opened.
+bool resolveByName(const char *path, std::string &resolved)
+{
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path, nullptr), &std::free);
+    if (real)
+        resolved = real.get();
+    return bool(real);
 }
 
 bool sameFile(const struct stat &st, std::uint64_t device, std::uint64_t inode)
@@ -203,8 +215,9 @@ int RawSaveFile::openTarget(const char *path)
         return EAGAIN; // swapped since the check
 
     // The directory the file was reached in: the path's own, or where its
-    // links lead, which the kernel tells by the descriptor. Either must name
-    // the same file, or the save is refused.
+    // links lead, which the kernel tells by the descriptor (without /proc,
+    // realpath by name). Either must name the same file, or the save is
+    // refused.
     std::string file = path;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const std::string directory = directoryPrefix(file);
@@ -216,7 +229,8 @@ int RawSaveFile::openTarget(const char *path)
         if (m_dirFd >= 0)
             ::close(m_dirFd);
         m_dirFd = -1;
-        if (attempt == 0 && !readLink("/proc/self/fd/" + std::to_string(m_targetFd), file))
+        if (attempt == 0 && !readLink("/proc/self/fd/" + std::to_string(m_targetFd), file) &&
+            !resolveByName(path, file))
             return errno;
     }
     return EAGAIN;
