@@ -11,9 +11,7 @@
 #include <QTest>
 
 #include <climits>
-#include <functional>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 #ifndef NAME_MAX
 #define NAME_MAX 255 // Windows: the longest name, in UTF-16 units
