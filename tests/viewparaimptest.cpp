@@ -75,6 +75,7 @@ private Q_SLOTS:
         row("dom_txt_point_cloud", dom, "", "+D:/P/A.TXT", 5, "PtCloud\nD:/P/A.TXT\n\n");
         row("dom_tif_image", dom, "", "+D:/P/A.TIF", 2, "IMG\nD:/P/A.TIF\n\n");
         row("no_suffix_dotted_dir", gcp, "", "+d:/data.old/readme", -1, "");
+        row("no_suffix_name_alone", gcp, "", "+gcp", -1, "");
         row("gcp_add_keeps_case", gcp, gcd, "+D:/New/A.GCP", 1, "GeoSysGcd\nD:/New/A.GCP\n\n");
         row("gcp_del_other_path_keeps", gcp, gcd, "-d:/other/ctrl.gcp", 1, gcd);
         row("gcp_del_same_path", gcp, gcd, "-D:/Old/Ctrl.gcp", 1, "");
